@@ -1,0 +1,30 @@
+# Front door: `make` builds, `make run ARGS='"Work" notepad.exe'` runs,
+# `make test` tests. Each installs what is missing first.
+BUILD := build/x64
+export WINEPREFIX ?= $(CURDIR)/build/wine
+export WINEDEBUG ?= -all
+export WINEDLLOVERRIDES ?= mscoree,mshtml=
+
+.PHONY: all build run test deps format clean
+
+all: build
+
+deps:
+	@tools/install-deps
+
+build: deps
+	@cmake --preset x64 >/dev/null
+	@cmake --build --preset x64
+
+# The argument text goes to the launcher untouched, quotes and all.
+run: build
+	@LAUNCHER_ARGS='$(ARGS)' tools/with-display tools/wine-run $(BUILD)/rawrun.exe $(BUILD)/Launcher.exe
+
+test: build
+	@tools/with-display tools/test-under-wine
+
+format:
+	@clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+clean:
+	@rm -rf build

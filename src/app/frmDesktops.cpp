@@ -1,0 +1,344 @@
+#include "frmDesktops.h"
+
+#include "modCommon.h"
+#include "zentarisupport.h"
+
+#include <vector>
+
+namespace {
+
+constexpr int kListId = 100;
+
+// The layout in twips (1/1440 inch), relative to the client area: it scales
+// with the screen's resolution, 15 twips to a pixel at 96 DPI.
+struct TwipRect {
+    int left;
+    int top;
+    int width;
+    int height;
+};
+constexpr int kClientWidth = 6615;
+constexpr int kClientHeight = 4215;
+constexpr TwipRect kListRect{120, 120, 6375, 3420};
+constexpr TwipRect kOkRect{3840, 3660, 1275, 435};
+constexpr TwipRect kCancelRect{5220, 3660, 1275, 435};
+constexpr int kFontPoints = 9;
+
+int ToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
+
+void Place(HWND control, const TwipRect& rect, UINT dpi) {
+    MoveWindow(control, ToPixels(rect.left, dpi), ToPixels(rect.top, dpi), ToPixels(rect.width, dpi),
+               ToPixels(rect.height, dpi), TRUE);
+}
+
+// GetDpiForWindow where the system has it (Windows 10 1607 and later), else
+// the screen's resolution.
+UINT WindowDpi(HWND window) {
+    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
+    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (getDpiForWindow != nullptr) {
+        return getDpiForWindow(window);
+    }
+    const HDC screen = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return static_cast<UINT>(dpi);
+}
+
+// An in-memory DLGTEMPLATEEX: the dialog manager then gives the keyboard
+// interface (Tab, Enter on the default button, Escape), while the controls are
+// placed in pixels after creation, since dialog units do not map exactly.
+class DialogTemplate {
+public:
+    DialogTemplate(const wchar_t* title, DWORD style, WORD itemCount, const wchar_t* font, WORD points, BYTE charset) {
+        Word(1);
+        Word(0xFFFF);
+        Dword(0);
+        Dword(0);
+        Dword(style);
+        Word(itemCount);
+        for (int i = 0; i < 4; ++i) {
+            Word(0);
+        }
+        Word(0);
+        Word(0);
+        Text(title);
+        Word(points);
+        Word(FW_NORMAL);
+        Word(MAKEWORD(FALSE, charset));
+        Text(font);
+    }
+
+    void Item(DWORD exStyle, DWORD style, int id, WORD classAtom, const wchar_t* text) {
+        if (words_.size() % 2 != 0) {
+            Word(0);
+        }
+        Dword(0);
+        Dword(exStyle);
+        Dword(style);
+        for (int i = 0; i < 4; ++i) {
+            Word(0);
+        }
+        Dword(static_cast<DWORD>(id));
+        Word(0xFFFF);
+        Word(classAtom);
+        Text(text);
+        Word(0);
+    }
+
+    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+private:
+    void Word(WORD value) { words_.push_back(value); }
+    void Dword(DWORD value) {
+        Word(LOWORD(value));
+        Word(HIWORD(value));
+    }
+    void Text(const wchar_t* text) {
+        for (; *text != L'\0'; ++text) {
+            Word(static_cast<WORD>(*text));
+        }
+        Word(0);
+    }
+
+    std::vector<WORD> words_;
+};
+
+constexpr WORD kButtonAtom = 0x0080;
+constexpr WORD kListBoxAtom = 0x0083;
+
+}  // namespace
+
+frmDesktops::~frmDesktops() {
+    if (window_ != nullptr) {
+        closingByProgram_ = true;
+        DestroyWindow(window_);
+    }
+}
+
+void frmDesktops::ShowModal() {
+    DialogTemplate dialog(L"Оконные станции и рабочие столы",
+                          DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3, L"Tahoma", kFontPoints,
+                          RUSSIAN_CHARSET);
+    dialog.Item(WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
+                kListId, kListBoxAtom, L"");
+    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, kButtonAtom, L"Ok");
+    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, kButtonAtom, L"Отмена");
+
+    window_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), nullptr, DialogProc,
+                                         reinterpret_cast<LPARAM>(this));
+    if (window_ == nullptr) {
+        return;
+    }
+    ShowWindow(window_, SW_SHOW);
+    SetForegroundWindow(window_);
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(lstDesktops_), TRUE);
+
+    MSG message;
+    while (window_ != nullptr && IsWindowVisible(window_)) {
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
+        if (got == 0) {
+            // Somebody asked the thread to quit: pass it on, and take it as a
+            // close that the program did not ask for.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            break;
+        }
+        if (got == -1) {
+            break;
+        }
+        if (!IsDialogMessageW(window_, &message)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
+}
+
+void frmDesktops::Unload() {
+    if (window_ != nullptr) {
+        closingByProgram_ = true;
+        SendMessageW(window_, WM_CLOSE, 0, 0);
+    }
+}
+
+void frmDesktops::AddDesktopsRow(const std::wstring& text) {
+    SendMessageW(lstDesktops_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void frmDesktops::SetShadowDesktopNames(StringList fullNames) { ShadowDesktopNames = std::move(fullNames); }
+
+INT_PTR CALLBACK frmDesktops::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        auto* form = reinterpret_cast<frmDesktops*>(lParam);
+        SetWindowLongPtrW(window, DWLP_USER, lParam);
+        form->window_ = window;
+        form->lstDesktops_ = GetDlgItem(window, kListId);
+        form->cmdOk_ = GetDlgItem(window, IDOK);
+        form->cmdCancel_ = GetDlgItem(window, IDCANCEL);
+    }
+    auto* form = reinterpret_cast<frmDesktops*>(GetWindowLongPtrW(window, DWLP_USER));
+    if (form == nullptr) {
+        return FALSE;
+    }
+    return form->HandleMessage(message, wParam, lParam);
+}
+
+INT_PTR frmDesktops::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_INITDIALOG:
+        ApplyLayout(WindowDpi(window_));
+        Form_Load();
+        SetFocus(lstDesktops_);
+        return FALSE;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case kListId:
+            if (HIWORD(wParam) == LBN_SELCHANGE) {
+                lstDesktops_Click();
+            } else if (HIWORD(wParam) == LBN_DBLCLK) {
+                lstDesktops_DblClick();
+            }
+            return TRUE;
+        case IDOK:
+            // Enter reaches here through the dialog manager even while the
+            // default button is disabled.
+            if (IsWindowEnabled(cmdOk_)) {
+                cmdOk_Click();
+            }
+            return TRUE;
+        case IDCANCEL:
+            cmdCancel_Click();
+            return TRUE;
+        default:
+            return FALSE;
+        }
+    case WM_CLOSE:
+        Form_QueryUnload();
+        return TRUE;
+    case WM_ENDSESSION:
+        if (wParam != FALSE) {
+            Form_QueryUnload();
+        }
+        return TRUE;
+    case WM_ERASEBKGND:
+        // Form_Paint covers the whole client area.
+        SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
+        return TRUE;
+    case WM_PAINT:
+        Form_Paint();
+        return TRUE;
+    case WM_DPICHANGED: {
+        ApplyLayout(HIWORD(wParam));
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return TRUE;
+    }
+    case WM_NCDESTROY:
+        window_ = nullptr;
+        return FALSE;
+    default:
+        return FALSE;
+    }
+}
+
+void frmDesktops::ApplyLayout(UINT dpi) {
+    font_.reset(CreateFontW(-MulDiv(kFontPoints, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
+                            RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                            DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
+    for (HWND control : {window_, lstDesktops_, cmdOk_, cmdCancel_}) {
+        SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
+    }
+
+    RECT frame{};
+    RECT client{};
+    GetWindowRect(window_, &frame);
+    GetClientRect(window_, &client);
+    const int frameWidth = (frame.right - frame.left) - (client.right - client.left);
+    const int frameHeight = (frame.bottom - frame.top) - (client.bottom - client.top);
+    SetWindowPos(window_, nullptr, 0, 0, ToPixels(kClientWidth, dpi) + frameWidth,
+                 ToPixels(kClientHeight, dpi) + frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    Place(lstDesktops_, kListRect, dpi);
+    Place(cmdOk_, kOkRect, dpi);
+    Place(cmdCancel_, kCancelRect, dpi);
+}
+
+void frmDesktops::Form_Load() {
+    bool moved = false;
+    CheckStatus(zsCenterFormEx(window_, moved), L"zsCenterFormEx");
+    bool inIde = false;
+    CheckStatus(zsIsInIDE(inIde), L"zsIsInIDE");
+    if (!inIde) {
+        CheckStatus(zsSetWindowResIconAll(window_, L"A_MAIN"), L"zsSetWindowResIconAll");
+    }
+    bool fixed = false;
+    CheckStatus(zsFixUserControlsContainerWindow(fixed), L"zsFixUserControlsContainerWindow");
+
+    FillDesktopsList(*this);
+
+    const auto count = static_cast<int>(SendMessageW(lstDesktops_, LB_GETCOUNT, 0, 0));
+    if (count <= 0) {
+        EnableWindow(cmdOk_, FALSE);
+        return;
+    }
+    SelectRow(count >= 2 ? 1 : 0);
+}
+
+void frmDesktops::Form_Paint() {
+    PAINTSTRUCT paint;
+    const HDC deviceContext = BeginPaint(window_, &paint);
+    bool painted = false;
+    CheckStatus(zsPaintDesktop(deviceContext, painted), L"zsPaintDesktop");
+    EndPaint(window_, &paint);
+}
+
+void frmDesktops::Form_QueryUnload() {
+    if (closingByProgram_) {
+        DestroyWindow(window_);
+        return;
+    }
+    // Every other close (close box, window menu, Alt+F4, end of session)
+    // is refused: the dialog hides and the outcome stays as it is.
+    Hide();
+}
+
+void frmDesktops::cmdOk_Click() {
+    const auto index = static_cast<int>(SendMessageW(lstDesktops_, LB_GETCURSEL, 0, 0));
+    if (ShadowDesktopNames && index >= 0 && static_cast<size_t>(index) < ShadowDesktopNames->size()) {
+        DesktopName = (*ShadowDesktopNames)[static_cast<size_t>(index)];
+    }
+    Hide();
+}
+
+void frmDesktops::cmdCancel_Click() {
+    DesktopName.clear();
+    Hide();
+}
+
+void frmDesktops::lstDesktops_Click() {
+    const auto index = static_cast<int>(SendMessageW(lstDesktops_, LB_GETCURSEL, 0, 0));
+    const bool choosable = ShadowDesktopNames && index >= 0 &&
+                           static_cast<size_t>(index) < ShadowDesktopNames->size() &&
+                           !(*ShadowDesktopNames)[static_cast<size_t>(index)].empty();
+    EnableWindow(cmdOk_, choosable ? TRUE : FALSE);
+}
+
+void frmDesktops::lstDesktops_DblClick() {
+    if (IsWindowEnabled(cmdOk_)) {
+        cmdOk_Click();
+    }
+}
+
+void frmDesktops::Hide() {
+    ShowWindow(window_, SW_HIDE);
+    // Wakes the message loop, which ends once the dialog is hidden.
+    PostMessageW(window_, WM_NULL, 0, 0);
+}
+
+void frmDesktops::SelectRow(int index) {
+    // The list box sends no selection-change notification for a selection
+    // made by the program: the handler runs here instead.
+    SendMessageW(lstDesktops_, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    lstDesktops_Click();
+}

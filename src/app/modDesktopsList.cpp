@@ -1,0 +1,86 @@
+#include "modDesktopsList.h"
+
+#include "ansiText.h"
+#include "frmDesktops.h"
+#include "modCommon.h"
+#include "platform.h"
+#include "uniqueHandle.h"
+#include "zentarisupport.h"
+
+#include <utility>
+
+namespace {
+
+// Filled by the callbacks during one enumeration; the window system calls them
+// synchronously on this thread, so one list at a time is all there is.
+StringList EnumResults;
+
+BOOL AppendEnumerated(LPSTR name) {
+    if (name != nullptr) {
+        std::wstring text;
+        CheckStatus(zsGetStringFromPointerA(name, text), L"zsGetStringFromPointerA");
+        EnumResults.push_back(std::move(text));
+    }
+    return TRUE;
+}
+
+// Moves out what the last enumeration delivered, leaving the list released.
+StringList TakeEnumResults() { return std::exchange(EnumResults, StringList{}); }
+
+}  // namespace
+
+BOOL CALLBACK EnumWinStaProc(LPSTR name, LPARAM) { return AppendEnumerated(name); }
+
+BOOL CALLBACK EnumDesktopProc(LPSTR name, LPARAM) { return AppendEnumerated(name); }
+
+void FillDesktopsList(DesktopsListTarget& dialog) {
+    EnumResults.clear();
+    if (!platform().EnumWindowStationsA(EnumWinStaProc, 1)) {
+        EnumResults.clear();
+        ShowMessage(L"Не удаётся перечислить оконные станции.", kErrorBox);
+        return;
+    }
+    const StringList stationNames = TakeEnumResults();
+
+    StringList displayRows;
+    StringList fullNames;
+    const size_t n = stationNames.size();
+    for (size_t i = 0; i < n; ++i) {
+        const std::wstring& station = stationNames[i];
+        const UniqueWinSta handle(platform().OpenWindowStationA(ToAnsi(station).c_str(), FALSE, kEnumWinStaAccess));
+        if (!handle) {
+            continue;
+        }
+        EnumResults.clear();
+        const BOOL enumerated = platform().EnumDesktopsA(handle.get(), EnumDesktopProc, 2);
+        const StringList desktops = TakeEnumResults();
+        if (!enumerated || desktops.empty()) {
+            continue;
+        }
+        displayRows.push_back(station);
+        fullNames.emplace_back();
+        for (const std::wstring& desktop : desktops) {
+            displayRows.push_back(L"    " + desktop);
+            fullNames.push_back(station + L"\\" + desktop);
+        }
+        // The separator depends only on the station's place in the
+        // enumeration, not on whether a later station will be listed.
+        if (i + 1 < n) {
+            displayRows.emplace_back();
+            fullNames.emplace_back();
+        }
+    }
+
+    for (const std::wstring& row : displayRows) {
+        dialog.AddDesktopsRow(row);
+    }
+    dialog.SetShadowDesktopNames(std::move(fullNames));
+}
+
+std::wstring AskForDesktop() {
+    frmDesktops dialog;
+    dialog.ShowModal();
+    std::wstring chosen = dialog.DesktopName;
+    dialog.Unload();
+    return chosen;
+}

@@ -1,0 +1,79 @@
+#include "modWinStaAndDesktops.h"
+
+#include "ansiText.h"
+#include "modCommon.h"
+#include "platform.h"
+#include "zentarisupport.h"
+
+#include <vector>
+
+std::wstring GetUserObjectName(HANDLE object) {
+    // The first request only learns the size; the second buffer is one byte
+    // longer than the system is told, so the name always ends in a NUL.
+    DWORD needed = 0;
+    std::vector<char> buffer(1, '\0');
+    platform().GetUserObjectInformationA(object, UOI_NAME, buffer.data(), 1, &needed);
+    if (static_cast<LONG>(needed) <= 0) {
+        return {};
+    }
+    const DWORD length = needed;
+    buffer.assign(static_cast<size_t>(length) + 1, '\0');
+    if (!platform().GetUserObjectInformationA(object, UOI_NAME, buffer.data(), length, &needed)) {
+        return {};
+    }
+    std::wstring name;
+    CheckStatus(zsGetStringFromPointerA(buffer.data(), name), L"zsGetStringFromPointerA");
+    return name;
+}
+
+std::wstring GetCurrentWinStaName() {
+    // The process's own window station: never closed.
+    const HWINSTA own = platform().GetProcessWindowStation();
+    if (own == nullptr) {
+        return {};
+    }
+    return GetUserObjectName(own);
+}
+
+void OpenOrCreateWinStaAndDesktop(std::wstring fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop) {
+    std::wstring winStaName;
+    std::wstring desktopName = fullDesktopName;
+    if (const size_t backslash = fullDesktopName.find(L'\\'); backslash != std::wstring::npos) {
+        winStaName = fullDesktopName.substr(0, backslash);
+        desktopName = fullDesktopName.substr(backslash + 1);
+    }
+    if (winStaName.empty()) {
+        winStaName = GetCurrentWinStaName();
+    }
+    if (desktopName.empty()) {
+        return;
+    }
+    winSta.reset();
+    desktop.reset();
+
+    const HWINSTA saved = platform().GetProcessWindowStation();
+    const std::string ansiWinSta = ToAnsi(winStaName);
+    winSta.reset(platform().OpenWindowStationA(ansiWinSta.c_str(), FALSE, kWinStaAccess));
+    if (!winSta) {
+        winSta.reset(platform().CreateWindowStationA(ansiWinSta.c_str(), 0, kWinStaAccess, nullptr));
+        if (!winSta) {
+            return;
+        }
+    }
+    if (!platform().SetProcessWindowStation(winSta.get())) {
+        winSta.reset();
+        return;
+    }
+
+    // OpenDesktopA and CreateDesktopA work in the process's window station,
+    // which is the target one until the switch back below.
+    const std::string ansiDesktop = ToAnsi(desktopName);
+    desktop.reset(platform().OpenDesktopA(ansiDesktop.c_str(), 0, FALSE, kDesktopAccess));
+    if (!desktop) {
+        desktop.reset(platform().CreateDesktopA(ansiDesktop.c_str(), nullptr, nullptr, 0, kDesktopAccess, nullptr));
+    }
+    platform().SetProcessWindowStation(saved);
+    if (!desktop) {
+        winSta.reset();
+    }
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Names of window stations and desktops, and opening or creating the target
+// window station and desktop of a launch.
+#include "uniqueHandle.h"
+
+#include <windows.h>
+
+#include <string>
+
+// The name of the window station or desktop behind handle, or the empty text
+// when it cannot be read. The handle is neither duplicated nor closed.
+std::wstring GetUserObjectName(HANDLE object);
+
+// The name of this process's window station, or the empty text.
+std::wstring GetCurrentWinStaName();
+
+inline constexpr ACCESS_MASK kWinStaAccess = WINSTA_ENUMERATE | WINSTA_CREATEDESKTOP | WINSTA_ENUMDESKTOPS;
+inline constexpr ACCESS_MASK kDesktopAccess = DESKTOP_SWITCHDESKTOP | DESKTOP_ENUMERATE | DESKTOP_CREATEWINDOW;
+
+// Opens, or where that fails creates, the window station and the desktop of
+// fullDesktopName ("WinSta\Desktop"; an empty station half means this
+// process's own). The caller passes both handles empty and owns what comes
+// back: a null handle means the object was not obtained. An empty desktop half
+// writes neither. The process's own window station is the same on return.
+void OpenOrCreateWinStaAndDesktop(std::wstring fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop);

@@ -1,0 +1,94 @@
+#include "platform.h"
+
+#include <commctrl.h>
+
+namespace {
+
+class RealPlatform final : public Platform {
+public:
+    std::wstring CommandLine() override { return ::GetCommandLineW(); }
+
+    std::wstring ModuleFileName() override {
+        std::wstring path(MAX_PATH, L'\0');
+        for (;;) {
+            const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+            if (length == 0) {
+                return {};
+            }
+            if (length < path.size()) {
+                path.resize(length);
+                return path;
+            }
+            path.resize(path.size() * 2);
+        }
+    }
+
+    void InitCommonControls() override { ::InitCommonControls(); }
+
+    int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) override {
+        return ::MessageBoxW(nullptr, text.c_str(), caption.c_str(), style);
+    }
+
+    [[noreturn]] void ExitProcess(UINT exitCode) override { ::ExitProcess(exitCode); }
+
+    HWINSTA GetProcessWindowStation() override { return ::GetProcessWindowStation(); }
+
+    BOOL GetUserObjectInformationA(HANDLE object, int index, void* info, DWORD length, DWORD* needed) override {
+        return ::GetUserObjectInformationA(object, index, info, length, needed);
+    }
+
+    HWINSTA OpenWindowStationA(const char* name, BOOL inherit, ACCESS_MASK access) override {
+        return ::OpenWindowStationA(const_cast<char*>(name), inherit, access);
+    }
+
+    HWINSTA CreateWindowStationA(const char* name, DWORD flags, ACCESS_MASK access,
+                                 SECURITY_ATTRIBUTES* attributes) override {
+        return ::CreateWindowStationA(name, flags, access, attributes);
+    }
+
+    BOOL SetProcessWindowStation(HWINSTA station) override { return ::SetProcessWindowStation(station); }
+
+    HDESK OpenDesktopA(const char* name, DWORD flags, BOOL inherit, ACCESS_MASK access) override {
+        return ::OpenDesktopA(name, flags, inherit, access);
+    }
+
+    HDESK CreateDesktopA(const char* name, const char* device, DEVMODEA* mode, DWORD flags, ACCESS_MASK access,
+                         SECURITY_ATTRIBUTES* attributes) override {
+        return ::CreateDesktopA(name, device, mode, flags, access, attributes);
+    }
+
+    BOOL CloseWindowStation(HWINSTA station) override { return ::CloseWindowStation(station); }
+
+    BOOL CloseDesktop(HDESK desktop) override { return ::CloseDesktop(desktop); }
+
+    BOOL EnumWindowStationsA(WINSTAENUMPROCA callback, LPARAM parameter) override {
+        return ::EnumWindowStationsA(callback, parameter);
+    }
+
+    BOOL EnumDesktopsA(HWINSTA station, DESKTOPENUMPROCA callback, LPARAM parameter) override {
+        return ::EnumDesktopsA(station, callback, parameter);
+    }
+
+    BOOL CreateProcessA(const char* applicationName, char* commandLine, SECURITY_ATTRIBUTES* processAttributes,
+                        SECURITY_ATTRIBUTES* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                        void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
+                        PROCESS_INFORMATION* processInformation) override {
+        return ::CreateProcessA(applicationName, commandLine, processAttributes, threadAttributes, inheritHandles,
+                                creationFlags, environment, currentDirectory, startupInfo, processInformation);
+    }
+
+    DWORD GetLastError() override { return ::GetLastError(); }
+
+    BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
+};
+
+RealPlatform realPlatform;
+Platform* current = &realPlatform;
+
+}  // namespace
+
+Platform& platform() { return *current; }
+
+PlatformOverride::PlatformOverride(Platform& replacement) : previous_(current) { current = &replacement; }
+
+PlatformOverride::~PlatformOverride() { current = previous_; }
