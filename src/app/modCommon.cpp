@@ -3,18 +3,26 @@
 #include "platform.h"
 #include "version.h"
 
-#include <cwchar>
 
 namespace {
 
 ExitCode exitCode = ExitCode::Done;
 
 // Decimal digits of value, with leading zeros up to minDigits; a wider value
-// keeps all of its digits.
-std::wstring Padded(short value, int minDigits) {
-    wchar_t buffer[16];
-    swprintf(buffer, sizeof buffer / sizeof buffer[0], L"%0*d", minDigits, static_cast<int>(value));
-    return buffer;
+// keeps all of its digits. (No printf family: it would double the size of the
+// executable.)
+std::wstring Padded(long value, size_t minDigits) {
+    const bool negative = value < 0;
+    unsigned long magnitude = negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    std::wstring digits;
+    do {
+        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (digits.size() < minDigits) {
+        digits.insert(0, minDigits - digits.size(), L'0');
+    }
+    return negative ? L"-" + digits : digits;
 }
 
 const wchar_t* StatusName(ZsStatus status) {
@@ -75,7 +83,7 @@ void CheckStatus(ZsStatus status, const wchar_t* function) {
         return;
     }
     const std::wstring text = std::wstring(L"Ошибка времени выполнения.\r\n\r\nФункция: ") + function +
-                              L"\r\nСостояние: " + std::to_wstring(static_cast<long>(status)) + L" (" +
+                              L"\r\nСостояние: " + Padded(static_cast<long>(status), 1) + L" (" +
                               StatusName(status) + L")";
     ShowMessage(text, kErrorBox);
     platform().ExitProcess(static_cast<UINT>(ExitCode::SupportFailure));

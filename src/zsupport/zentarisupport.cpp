@@ -2,7 +2,6 @@
 
 #include <climits>
 #include <cstring>
-#include <cwchar>
 #include <memory>
 #include <new>
 #include <utility>
@@ -104,13 +103,13 @@ ZsStatus zsSetWindowResIconAll(HWND window, const std::wstring& resourceName) {
         return static_cast<HICON>(
             LoadImageW(module, resourceName.c_str(), IMAGE_ICON, width, height, LR_DEFAULTCOLOR | LR_SHARED));
     };
-    const HICON big = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    const HICON small = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
-    if (big == nullptr || small == nullptr) {
+    const HICON bigIcon = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    const HICON smallIcon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    if (bigIcon == nullptr || smallIcon == nullptr) {
         return ZsStatus::SystemCallFailed;
     }
-    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(big));
-    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(small));
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
     return ZsStatus::Ok;
 }
 
@@ -200,10 +199,17 @@ ZsStatus zsGetCurrentDirectory(std::wstring& directory) {
 
 ZsStatus zsGetErrorNumber(DWORD errorCode, std::wstring& text) {
     return Guarded([&] {
-        wchar_t buffer[32];
-        swprintf(buffer, sizeof buffer / sizeof buffer[0], L"%lu (0x%08lX)", static_cast<unsigned long>(errorCode),
-                 static_cast<unsigned long>(errorCode));
-        text = buffer;
+        std::wstring decimal;
+        DWORD rest = errorCode;
+        do {
+            decimal.insert(decimal.begin(), static_cast<wchar_t>(L'0' + rest % 10));
+            rest /= 10;
+        } while (rest != 0);
+        std::wstring hex = L"0x00000000";
+        for (size_t digit = 0; digit < 8; ++digit) {
+            hex[9 - digit] = L"0123456789ABCDEF"[(errorCode >> (4 * digit)) & 0xF];
+        }
+        text = decimal + L" (" + hex + L")";
         return ZsStatus::Ok;
     });
 }
