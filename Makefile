@@ -5,7 +5,7 @@ export WINEPREFIX ?= $(CURDIR)/build/wine
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 
-.PHONY: all build run test deps format clean
+.PHONY: all build run test fuzz deps format clean
 
 all: build
 
@@ -28,3 +28,6 @@ format:
 
 clean:
 	@rm -rf build
+
+fuzz:
+	@tests/fuzz/run $(or $(SECONDS),60)
