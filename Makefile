@@ -5,7 +5,7 @@ export WINEPREFIX ?= $(CURDIR)/build/wine
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 
-.PHONY: all build run test fuzz deps format clean
+.PHONY: all build run test fuzz lint deps format clean
 
 all: build
 
@@ -31,3 +31,6 @@ clean:
 
 fuzz:
 	@tests/fuzz/run $(or $(SECONDS),60)
+
+lint: build
+	@tools/lint

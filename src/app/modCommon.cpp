@@ -3,7 +3,6 @@
 #include "platform.h"
 #include "version.h"
 
-
 namespace {
 
 ExitCode exitCode = ExitCode::Done;
@@ -83,8 +82,8 @@ void CheckStatus(ZsStatus status, const wchar_t* function) {
         return;
     }
     const std::wstring text = std::wstring(L"Ошибка времени выполнения.\r\n\r\nФункция: ") + function +
-                              L"\r\nСостояние: " + Padded(static_cast<long>(status), 1) + L" (" +
-                              StatusName(status) + L")";
+                              L"\r\nСостояние: " + Padded(static_cast<long>(status), 1) + L" (" + StatusName(status) +
+                              L")";
     ShowMessage(text, kErrorBox);
     platform().ExitProcess(static_cast<UINT>(ExitCode::SupportFailure));
 }

@@ -77,7 +77,7 @@ void RunFromCommandLine() {
     }
 }
 
-void ParseAndRun(std::wstring argumentText) {
+void ParseAndRun(const std::wstring& argumentText) {
     ParsedArguments parsed = ParseArgumentText(argumentText, TrimEx);
     if (parsed.error != ArgumentError::None) {
         SetExitCode(ExitCode::ArgumentRejected);
@@ -92,7 +92,7 @@ void ParseAndRun(std::wstring argumentText) {
         }
         parsed.desktopName = std::move(chosen);
     }
-    RunOnDesktop(std::move(parsed.commandLine), std::move(parsed.desktopName));
+    RunOnDesktop(parsed.commandLine, std::move(parsed.desktopName));
 }
 
 std::wstring UsageText(const AppInfo& appInfo) {

@@ -13,7 +13,7 @@ void RunFromCommandLine();
 
 // Splits and validates a trimmed, non-empty argument text, asks for the
 // desktop when its name is "?", and starts the command line there.
-void ParseAndRun(std::wstring argumentText);
+void ParseAndRun(const std::wstring& argumentText);
 
 // The usage message, with the application header.
 void ShowUsage();

@@ -23,7 +23,7 @@ void ShowLaunchFailure(DWORD errorCode) {
 
 }  // namespace
 
-void RunOnDesktop(std::wstring commandLine, std::wstring desktopName) {
+void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
     if (desktopName.find(L'\\') == std::wstring::npos) {
         desktopName = GetCurrentWinStaName() + L"\\" + desktopName;
     }

@@ -5,4 +5,4 @@
 // ("Work", placed in this process's window station) or full ("WinSta\Work"),
 // opening or creating the window station and the desktop first. Does not wait
 // for the process; reports a failed start in a message box.
-void RunOnDesktop(std::wstring commandLine, std::wstring desktopName);
+void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName);

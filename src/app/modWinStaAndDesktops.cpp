@@ -35,7 +35,7 @@ std::wstring GetCurrentWinStaName() {
     return GetUserObjectName(own);
 }
 
-void OpenOrCreateWinStaAndDesktop(std::wstring fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop) {
+void OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop) {
     std::wstring winStaName;
     std::wstring desktopName = fullDesktopName;
     if (const size_t backslash = fullDesktopName.find(L'\\'); backslash != std::wstring::npos) {

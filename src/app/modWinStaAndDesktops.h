@@ -22,4 +22,4 @@ inline constexpr ACCESS_MASK kDesktopAccess = DESKTOP_SWITCHDESKTOP | DESKTOP_EN
 // process's own). The caller passes both handles empty and owns what comes
 // back: a null handle means the object was not obtained. An empty desktop half
 // writes neither. The process's own window station is the same on return.
-void OpenOrCreateWinStaAndDesktop(std::wstring fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop);
+void OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop);

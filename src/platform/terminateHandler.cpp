@@ -7,6 +7,7 @@
 
 namespace __gnu_cxx {
 
-void __verbose_terminate_handler() { std::abort(); }
+// The name is the library's own: defining it is what replaces the handler.
+void __verbose_terminate_handler() { std::abort(); }  // NOLINT(bugprone-reserved-identifier)
 
 }  // namespace __gnu_cxx
