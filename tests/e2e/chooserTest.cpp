@@ -1,0 +1,494 @@
+// The chooser dialog ("?" in place of the desktop name), driven with the real
+// keyboard and mouse. Each test first creates window stations and desktops of
+// its own and holds them, so that the list has several groups to work with.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace e2e {
+namespace {
+
+const std::wstring kCaption = L"Оконные станции и рабочие столы";
+const std::wstring kIndent = L"    ";
+
+bool IsDesktopRow(const std::wstring& row) { return row.size() > kIndent.size() && row.starts_with(kIndent); }
+bool IsStationRow(const std::wstring& row) { return !row.empty() && row.front() != L' '; }
+
+HWND ChildByText(HWND dialog, const std::wstring& className, const std::wstring& text) {
+    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (_wcsicmp(ClassOf(child).c_str(), className.c_str()) == 0 && (text.empty() || TextOf(child) == text)) {
+            return child;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::wstring> Rows(HWND list) {
+    std::vector<std::wstring> rows;
+    const LRESULT count = Ask(list, LB_GETCOUNT);
+    for (LRESULT row = 0; row < count; ++row) {
+        const LRESULT length = Ask(list, LB_GETTEXTLEN, static_cast<WPARAM>(row));
+        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        const LRESULT copied = Ask(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+// A rectangle of a child window in the client coordinates of its dialog.
+RECT RectIn(HWND dialog, HWND control) {
+    RECT rect{};
+    GetWindowRect(control, &rect);
+    MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+std::string Describe(const RECT& rect) {
+    return std::to_string(rect.left) + "," + std::to_string(rect.top) + " " + std::to_string(rect.right - rect.left) +
+           "x" + std::to_string(rect.bottom - rect.top);
+}
+
+RECT Expected(int left, int top, int width, int height) { return {left, top, left + width, top + height}; }
+
+// Every window station that this process can open to list desktops, with
+// them, in the order in which the system enumerates.
+std::vector<std::pair<std::wstring, std::vector<std::wstring>>> OwnCatalogue() {
+    std::vector<std::wstring> stations;
+    EnumWindowStationsW(
+        [](LPWSTR name, LPARAM parameter) -> BOOL {
+            reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&stations));
+    std::vector<std::pair<std::wstring, std::vector<std::wstring>>> catalogue;
+    for (const std::wstring& station : stations) {
+        std::vector<std::wstring> desktops;
+        if (const HWINSTA handle = OpenWindowStationW(station.c_str(), FALSE, WINSTA_ENUMERATE | WINSTA_ENUMDESKTOPS)) {
+            EnumDesktopsW(
+                handle,
+                [](LPWSTR name, LPARAM parameter) -> BOOL {
+                    reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&desktops));
+            CloseWindowStation(handle);
+        }
+        catalogue.emplace_back(station, desktops);
+    }
+    return catalogue;
+}
+
+// Sets a value under HKEY_CURRENT_USER for the processes started from now on,
+// and puts the old one back at the end. Wine reads its screen resolution
+// (Control Panel\Desktop, LogPixels) and whether the window manager or Wine
+// itself draws the window frames (Software\Wine\X11 Driver, Decorated) from
+// there when a process starts.
+class UserSetting {
+public:
+    UserSetting(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size) : name_(name) {
+        RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_,
+                        nullptr);
+        DWORD oldSize = 0;
+        if (RegQueryValueExW(key_, name, nullptr, &oldType_, nullptr, &oldSize) == ERROR_SUCCESS) {
+            old_.resize(oldSize);
+            had_ = RegQueryValueExW(key_, name, nullptr, &oldType_, old_.data(), &oldSize) == ERROR_SUCCESS;
+        }
+        RegSetValueExW(key_, name, 0, type, static_cast<const BYTE*>(data), size);
+    }
+    UserSetting(const UserSetting&) = delete;
+    UserSetting& operator=(const UserSetting&) = delete;
+    ~UserSetting() {
+        if (had_) {
+            RegSetValueExW(key_, name_.c_str(), 0, oldType_, old_.data(), static_cast<DWORD>(old_.size()));
+        } else {
+            RegDeleteValueW(key_, name_.c_str());
+        }
+        RegCloseKey(key_);
+    }
+
+private:
+    HKEY key_ = nullptr;
+    std::wstring name_;
+    DWORD oldType_ = 0;
+    std::vector<BYTE> old_;
+    bool had_ = false;
+};
+
+class ScreenDpi : public UserSetting {
+public:
+    explicit ScreenDpi(DWORD dpi) : UserSetting(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi) {}
+};
+
+// Without a window manager nobody would draw the title bar and its close box:
+// Wine draws them itself when told that the frames are its own business.
+class WineDrawsFrames : public UserSetting {
+public:
+    WineDrawsFrames() : UserSetting(L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, L"N", 2 * sizeof(wchar_t)) {}
+};
+
+class Chooser : public ::testing::Test {
+protected:
+    void SetUp() override {
+        station_ = UniqueName(L"E2eListSta");
+        ownDesktop_ = UniqueName(L"E2eListDesk");
+        bareStation_ = UniqueName(L"E2eBareSta");
+        // The system enumerates stations in the order of their creation: the
+        // station without desktops comes either before or after the listed one.
+        if (!BareStationLast()) {
+            bare_ = std::make_unique<HeldStation>(bareStation_, std::vector<std::wstring>{});
+        }
+        listed_ = std::make_unique<HeldStation>(station_, std::vector<std::wstring>{L"Один", L"Two"});
+        if (BareStationLast()) {
+            bare_ = std::make_unique<HeldStation>(bareStation_, std::vector<std::wstring>{});
+        }
+        own_ = std::make_unique<HeldDesktops>(std::vector<std::wstring>{ownDesktop_});
+        ASSERT_TRUE(listed_->ok() && bare_->ok() && own_->ok());
+        ownStation_ = UserObjectName(GetProcessWindowStation());
+    }
+
+    virtual bool BareStationLast() const { return false; }
+
+    // Starts the launcher with "?" and finds the dialog and its controls.
+    void Open(const std::wstring& desktopField = L"?") {
+        run_ = std::make_unique<LauncherRun>(
+            RunOptions()
+                .Arguments(L" \"" + desktopField + L"\" " + Quoted(ProbePath()) + L" chosen")
+                .Env(L"PROBE_OUT", dir_.File(L"report.txt")));
+        ASSERT_TRUE(run_->started());
+        dialog_ = run_->WaitForWindow();
+        ASSERT_NE(dialog_, nullptr) << "no dialog appeared";
+        ASSERT_EQ(ClassOf(dialog_), L"#32770");
+        ASSERT_EQ(Narrow(TextOf(dialog_)), Narrow(kCaption));
+        list_ = ChildByText(dialog_, L"ListBox", L"");
+        ok_ = ChildByText(dialog_, L"Button", L"Ok");
+        cancel_ = ChildByText(dialog_, L"Button", L"Отмена");
+        ASSERT_TRUE(list_ != nullptr && ok_ != nullptr && cancel_ != nullptr);
+        rows_ = Rows(list_);
+    }
+
+    // The first row with the text after the given one.
+    int Row(const std::wstring& text, int after = -1) const {
+        const auto found = std::find(rows_.begin() + (after + 1), rows_.end(), text);
+        return found == rows_.end() ? -1 : static_cast<int>(found - rows_.begin());
+    }
+    int Selected() const { return static_cast<int>(Ask(list_, LB_GETCURSEL)); }
+    HWND Focus() const {
+        GUITHREADINFO gui{};
+        gui.cbSize = sizeof gui;
+        return GetGUIThreadInfo(GetWindowThreadProcessId(dialog_, nullptr), &gui) ? gui.hwndFocus : nullptr;
+    }
+    bool OkEnabled() const { return IsWindowEnabled(ok_) != FALSE; }
+
+    // Presses a key and waits for the selection to settle on the given row
+    // with Ok in the given state.
+    ::testing::AssertionResult KeyTo(WORD key, int row, bool okEnabled) const {
+        if (!BringToFront(dialog_)) {
+            return ::testing::AssertionFailure() << "the dialog could not be brought to the front";
+        }
+        TapKey(key);
+        if (WaitUntil([&] { return Selected() == row && OkEnabled() == okEnabled; }, 3000)) {
+            return ::testing::AssertionSuccess();
+        }
+        return ::testing::AssertionFailure() << "after key " << key << ": row " << Selected() << " (wanted " << row
+                                             << "), Ok " << (OkEnabled() ? "enabled" : "disabled");
+    }
+
+    // Walks with the arrow keys to the row, checking Ok on every row passed.
+    void WalkTo(int target) {
+        while (Selected() != target && !HasFatalFailure()) {
+            const int next = Selected() + (target > Selected() ? 1 : -1);
+            ASSERT_TRUE(KeyTo(target > Selected() ? VK_DOWN : VK_UP, next, IsDesktopRow(rows_[next])));
+        }
+    }
+
+    // The centre of a row on the screen, for the mouse; empty when the row
+    // is scrolled out of view.
+    std::optional<POINT> RowCentre(int row) const {
+        RECT rect{};
+        RECT client{};
+        GetClientRect(list_, &client);
+        if (Ask(list_, LB_GETITEMRECT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&rect)) == LB_ERR ||
+            rect.top < client.top || rect.bottom > client.bottom) {
+            return std::nullopt;
+        }
+        MapWindowPoints(list_, nullptr, reinterpret_cast<POINT*>(&rect), 2);
+        return CentreOf(rect);
+    }
+
+    void ExpectCancelled() {
+        EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(dialog_); }, 5000)) << "the dialog stayed";
+        EXPECT_EQ(run_->WaitForExit(), std::optional<DWORD>(kExitCancelled));
+        EXPECT_EQ(run_->ProcessesStarted(), 0u);
+        EXPECT_EQ(GetFileAttributesW(dir_.File(L"report.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+    }
+
+    void ExpectLaunchedOn(const std::wstring& station, const std::wstring& desktop) {
+        EXPECT_EQ(run_->WaitForExit(), std::optional<DWORD>(kExitDone));
+        const std::optional<ProbeReport> report = WaitForReport(dir_.File(L"report.txt"));
+        ASSERT_TRUE(report.has_value()) << "the probe wrote no report";
+        EXPECT_EQ(Narrow(report->at(L"station")), Narrow(station));
+        EXPECT_EQ(Narrow(report->at(L"desktop")), Narrow(desktop));
+        EXPECT_EQ(Narrow(report->at(L"startupDesktop")), Narrow(station + L"\\" + desktop));
+        EXPECT_EQ(Narrow(report->at(L"commandLine")), Narrow(Quoted(ProbePath()) + L" chosen"));
+    }
+
+    void CheckListThenEscape();
+
+    void ExpectStillOpen() const {
+        Sleep(700);
+        EXPECT_TRUE(IsWindowVisible(dialog_)) << "the dialog closed";
+        EXPECT_FALSE(run_->WaitForExit(0).has_value()) << "the launcher ended";
+    }
+
+    TempDir dir_;
+    std::wstring station_;
+    std::wstring bareStation_;
+    std::wstring ownStation_;
+    std::wstring ownDesktop_;
+    std::unique_ptr<HeldStation> listed_;
+    std::unique_ptr<HeldStation> bare_;
+    std::unique_ptr<HeldDesktops> own_;
+    std::unique_ptr<LauncherRun> run_;
+    HWND dialog_ = nullptr;
+    HWND list_ = nullptr;
+    HWND ok_ = nullptr;
+    HWND cancel_ = nullptr;
+    std::vector<std::wstring> rows_;
+};
+
+// The rows, the initial state, and Escape; the same in both arrangements.
+void Chooser::CheckListThenEscape() {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_GE(rows_.size(), 2u);
+
+    // Groups: a station row, one or more desktop rows, then one empty row
+    // unless the group was the last one.
+    size_t at = 0;
+    std::vector<std::wstring> stations;
+    while (at < rows_.size()) {
+        ASSERT_TRUE(IsStationRow(rows_[at])) << "row " << at << ": " << Narrow(rows_[at]);
+        stations.push_back(rows_[at++]);
+        const size_t firstDesktop = at;
+        while (at < rows_.size() && IsDesktopRow(rows_[at])) {
+            ++at;
+        }
+        ASSERT_GT(at, firstDesktop) << "station " << Narrow(stations.back()) << " listed without desktops";
+        if (at < rows_.size()) {
+            ASSERT_EQ(rows_[at], L"") << "row " << at << " follows a group";
+            ++at;
+        }
+    }
+
+    const int ownRow = Row(ownStation_);
+    ASSERT_GE(ownRow, 0) << "own station not listed";
+    const int listedRow = Row(station_);
+    ASSERT_GE(listedRow, 0) << "created station not listed";
+    EXPECT_EQ(Row(bareStation_), -1) << "a station without desktops is left out";
+    const auto groupOf = [&](int stationRow) {
+        std::vector<std::wstring> group;
+        for (size_t row = static_cast<size_t>(stationRow) + 1; row < rows_.size() && IsDesktopRow(rows_[row]); ++row) {
+            group.push_back(rows_[row].substr(kIndent.size()));
+        }
+        return group;
+    };
+    const std::vector<std::wstring> ownGroup = groupOf(ownRow);
+    EXPECT_NE(std::find(ownGroup.begin(), ownGroup.end(), L"Default"), ownGroup.end());
+    EXPECT_NE(std::find(ownGroup.begin(), ownGroup.end(), ownDesktop_), ownGroup.end());
+    std::vector<std::wstring> listedGroup = groupOf(listedRow);
+    std::sort(listedGroup.begin(), listedGroup.end());
+    EXPECT_EQ(listedGroup, (std::vector<std::wstring>{L"Two", L"Один"}));
+
+    // The system's own order decides: stations unsorted, and an empty last
+    // row when the last station enumerated has nothing to list.
+    const auto catalogue = OwnCatalogue();
+    std::vector<std::wstring> listable;
+    for (const auto& [station, desktops] : catalogue) {
+        if (!desktops.empty()) {
+            listable.push_back(station);
+        }
+    }
+    EXPECT_EQ(stations, listable);
+    ASSERT_FALSE(catalogue.empty());
+    ASSERT_EQ(catalogue.back().first, BareStationLast() ? bareStation_ : station_) << "enumerated last";
+    if (BareStationLast()) {
+        EXPECT_EQ(rows_.back(), L"") << "the separator depends only on the place in the enumeration";
+    } else {
+        EXPECT_TRUE(IsDesktopRow(rows_.back())) << "no separator after the last group: " << Narrow(rows_.back());
+    }
+
+    EXPECT_EQ(Selected(), 1);
+    EXPECT_TRUE(IsDesktopRow(rows_[1]));
+    EXPECT_TRUE(OkEnabled());
+    EXPECT_TRUE(IsWindowEnabled(cancel_));
+    EXPECT_EQ(Focus(), list_) << "the list has the focus";
+
+    ASSERT_TRUE(BringToFront(dialog_));
+    TapKey(VK_ESCAPE);
+    ExpectCancelled();
+}
+
+TEST_F(Chooser, ListsStationsInGroupsAndOpensOnTheSecondRowThenEscapeCancels) { CheckListThenEscape(); }
+
+class ChooserWithUnlistedLastStation : public Chooser {
+protected:
+    bool BareStationLast() const override { return true; }
+};
+
+TEST_F(ChooserWithUnlistedLastStation, EndsWithASeparatorRow) { CheckListThenEscape(); }
+
+TEST_F(Chooser, ArrowKeysKeepOkInStepWithTheRowAndEnterLaunchesOnTheChosenRow) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_EQ(Selected(), 1);
+    ASSERT_TRUE(KeyTo(VK_UP, 0, false)) << "station row";
+    ASSERT_TRUE(BringToFront(dialog_));
+    TapKey(VK_RETURN);
+    ExpectStillOpen();
+    ASSERT_TRUE(KeyTo(VK_DOWN, 1, true)) << "desktop row";
+
+    const int separator = Row(L"");
+    ASSERT_GT(separator, 1) << "more than one group is listed";
+    ASSERT_NO_FATAL_FAILURE(WalkTo(separator));
+    ASSERT_FALSE(OkEnabled());
+    TapKey(VK_RETURN);
+    ExpectStillOpen();
+    ASSERT_TRUE(KeyTo(VK_DOWN, separator + 1, false)) << "next station row";
+    ASSERT_TRUE(KeyTo(VK_DOWN, separator + 2, true)) << "its first desktop";
+
+    const int target = Row(kIndent + L"Two", Row(station_));
+    ASSERT_GT(target, 0);
+    ASSERT_NO_FATAL_FAILURE(WalkTo(target));
+    TapKey(VK_RETURN);
+    ExpectLaunchedOn(station_, L"Two");
+}
+
+TEST_F(Chooser, BlanksAroundTheQuestionMarkStillAsk) {
+    ASSERT_NO_FATAL_FAILURE(Open(L"  ?   "));
+    ASSERT_TRUE(BringToFront(dialog_));
+    TapKey(VK_ESCAPE);
+    ExpectCancelled();
+}
+
+TEST_F(Chooser, TabGoesFromTheListToOkToCancel) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_EQ(Focus(), list_);
+    for (const HWND next : {ok_, cancel_, list_}) {
+        ASSERT_TRUE(BringToFront(dialog_));
+        TapKey(VK_TAB);
+        EXPECT_TRUE(WaitUntil([&] { return Focus() == next; }, 3000)) << "focus on " << Narrow(TextOf(Focus()));
+    }
+    TapKey(VK_ESCAPE);
+    ExpectCancelled();
+}
+
+TEST_F(Chooser, DoubleClickOnADesktopRowLaunchesThere) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const int target = Row(kIndent + ownDesktop_, Row(ownStation_));
+    ASSERT_GT(target, 1) << "not the row selected from the start";
+    const std::optional<POINT> point = RowCentre(target);
+    ASSERT_TRUE(point.has_value());
+    DoubleClick(*point);
+    ExpectLaunchedOn(ownStation_, ownDesktop_);
+}
+
+TEST_F(Chooser, DoubleClickOnStationOrSeparatorRowOnlyMovesTheSelection) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const int station = Row(station_);
+    ASSERT_GT(station, 0);
+    const std::optional<POINT> stationPoint = RowCentre(station);
+    const std::optional<POINT> desktopPoint = RowCentre(station + 1);
+    const int separator = Row(L"");
+    ASSERT_GT(separator, 0);
+    const std::optional<POINT> separatorPoint = RowCentre(separator);
+    ASSERT_TRUE(stationPoint && desktopPoint && separatorPoint);
+
+    DoubleClick(*stationPoint);
+    EXPECT_TRUE(WaitUntil([&] { return Selected() == station && !OkEnabled(); }, 3000)) << "row " << Selected();
+    ExpectStillOpen();
+
+    DoubleClick(*separatorPoint);
+    EXPECT_TRUE(WaitUntil([&] { return Selected() == separator && !OkEnabled(); }, 3000)) << "row " << Selected();
+    ExpectStillOpen();
+
+    // A single click on a desktop row selects it and nothing more.
+    Click(*desktopPoint);
+    EXPECT_TRUE(WaitUntil([&] { return Selected() == station + 1 && OkEnabled(); }, 3000)) << "row " << Selected();
+    ExpectStillOpen();
+
+    RECT cancel{};
+    GetWindowRect(cancel_, &cancel);
+    Click(CentreOf(cancel));
+    ExpectCancelled();
+}
+
+TEST_F(Chooser, AltF4Cancels) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_TRUE(OkEnabled()) << "a desktop row is selected, and still nothing is chosen";
+    ASSERT_TRUE(BringToFront(dialog_));
+    Chord(VK_MENU, VK_F4);
+    ExpectCancelled();
+}
+
+TEST_F(Chooser, CloseBoxCancels) {
+    const WineDrawsFrames frames;
+    ASSERT_NO_FATAL_FAILURE(Open());
+    // Where the frame itself says its close box is.
+    RECT frame{};
+    GetWindowRect(dialog_, &frame);
+    RECT box{frame.right, frame.bottom, frame.left, frame.top};
+    for (int y = frame.top; y < frame.top + 48; y += 2) {
+        for (int x = frame.right - 1; x > frame.right - 96; x -= 2) {
+            if (Ask(dialog_, WM_NCHITTEST, 0, MAKELPARAM(x, y)) == HTCLOSE) {
+                box = {std::min(box.left, static_cast<LONG>(x)), std::min(box.top, static_cast<LONG>(y)),
+                       std::max(box.right, static_cast<LONG>(x)), std::max(box.bottom, static_cast<LONG>(y))};
+            }
+        }
+    }
+    ASSERT_LT(box.left, box.right) << "the dialog has no close box";
+    ASSERT_TRUE(BringToFront(dialog_));
+    Click(CentreOf(box));
+    ExpectCancelled();
+}
+
+// The layout is fixed in twips; at any resolution each edge is the twips
+// value scaled and rounded to the nearest pixel.
+void ExpectLayout(HWND dialog, HWND list, HWND ok, HWND cancel, int dpi) {
+    const auto px = [dpi](int twips) { return MulDiv(twips, dpi, 1440); };
+    const auto rect = [&](int left, int top, int width, int height) {
+        return Describe(Expected(px(left), px(top), px(width), px(height)));
+    };
+    RECT client{};
+    GetClientRect(dialog, &client);
+    EXPECT_EQ(Describe(client), rect(0, 0, 6615, 4215)) << "client area";
+    EXPECT_EQ(Describe(RectIn(dialog, list)), rect(120, 120, 6375, 3420)) << "list";
+    EXPECT_EQ(Describe(RectIn(dialog, ok)), rect(3840, 3660, 1275, 435)) << "Ok";
+    EXPECT_EQ(Describe(RectIn(dialog, cancel)), rect(5220, 3660, 1275, 435)) << "Cancel";
+}
+
+TEST_F(Chooser, LayoutAt96DotsPerInch) {
+    const ScreenDpi dpi(96);
+    const WineDrawsFrames frames;
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ExpectLayout(dialog_, list_, ok_, cancel_, 96);
+    // The picture for the documentation, next to the test executable.
+    ASSERT_TRUE(BringToFront(dialog_));
+    Sleep(300);
+    EXPECT_TRUE(SaveWindowPicture(dialog_, ExeDirectory() + L"chooser.png"));
+    TapKey(VK_ESCAPE);
+    ExpectCancelled();
+}
+
+TEST_F(Chooser, LayoutAt144DotsPerInch) {
+    const ScreenDpi dpi(144);
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ExpectLayout(dialog_, list_, ok_, cancel_, 144);
+    ASSERT_TRUE(BringToFront(dialog_));
+    TapKey(VK_ESCAPE);
+    ExpectCancelled();
+}
+
+}  // namespace
+}  // namespace e2e

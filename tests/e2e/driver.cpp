@@ -1,0 +1,693 @@
+#include "driver.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cwctype>
+
+namespace e2e {
+
+namespace {
+
+std::wstring Lower(std::wstring text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](wchar_t c) { return std::towlower(c); });
+    return text;
+}
+
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+void RemoveTree(const std::wstring& directory) {
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") {
+                continue;
+            }
+            const std::wstring path = directory + L"\\" + name;
+            if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+                RemoveTree(path);
+            } else {
+                DeleteFileW(path.c_str());
+            }
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(directory.c_str());
+}
+
+// The test's own environment with the extra variables put in place of any
+// of the same name (names compare without case, as Windows does).
+std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wstring>>& extra) {
+    std::vector<std::wstring> entries;
+    if (wchar_t* strings = GetEnvironmentStringsW()) {
+        for (const wchar_t* entry = strings; *entry != L'\0'; entry += wcslen(entry) + 1) {
+            entries.emplace_back(entry);
+        }
+        FreeEnvironmentStringsW(strings);
+    }
+    for (const auto& [name, value] : extra) {
+        const std::wstring prefix = Lower(name + L"=");
+        std::erase_if(entries,
+                      [&](const std::wstring& entry) { return Lower(entry.substr(0, prefix.size())) == prefix; });
+        entries.push_back(name + L"=" + value);
+    }
+    std::wstring block;
+    for (const std::wstring& entry : entries) {
+        block += entry;
+        block += L'\0';
+    }
+    block += L'\0';
+    return block;
+}
+
+struct PixelCounts {
+    int red = 0;
+    int blue = 0;
+};
+
+PixelCounts CountColours(const std::vector<DWORD>& pixels) {
+    PixelCounts counts;
+    for (const DWORD pixel : pixels) {
+        const int b = static_cast<int>(pixel & 0xFF);
+        const int g = static_cast<int>((pixel >> 8) & 0xFF);
+        const int r = static_cast<int>((pixel >> 16) & 0xFF);
+        if (r > 150 && g < 110 && b < 110) {
+            ++counts.red;
+        } else if (b > 150 && r < 110 && b > g + 40) {
+            ++counts.blue;
+        }
+    }
+    return counts;
+}
+
+// The icon static of a message box: id 20 on Windows, 1088 on Wine.
+HWND IconControlOf(HWND box) {
+    for (const int id : {1088, 20}) {
+        if (const HWND control = GetDlgItem(box, id)) {
+            return control;
+        }
+    }
+    return nullptr;
+}
+
+// The error icon is a red disc, the information icon a blue one; until the box
+// has been painted the rectangle shows neither.
+IconKind ClassifyIcon(HWND box) {
+    const HWND icon = IconControlOf(box);
+    if (icon == nullptr) {
+        return IconKind::Unknown;
+    }
+    IconKind kind = IconKind::Unknown;
+    WaitUntil(
+        [&] {
+            RECT rect{};
+            GetWindowRect(icon, &rect);
+            const std::vector<DWORD> pixels = CaptureScreen(rect);
+            const PixelCounts counts = CountColours(pixels);
+            const int enough = static_cast<int>(pixels.size()) / 8;
+            if (counts.red > enough && counts.blue < counts.red / 10) {
+                kind = IconKind::Error;
+            } else if (counts.blue > enough && counts.red < counts.blue / 10) {
+                kind = IconKind::Information;
+            }
+            return kind != IconKind::Unknown;
+        },
+        3000);
+    return kind;
+}
+
+void SendKey(WORD key, bool up) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(key, MAPVK_VK_TO_VSC));
+    switch (key) {
+    case VK_UP:
+    case VK_DOWN:
+    case VK_LEFT:
+    case VK_RIGHT:
+    case VK_HOME:
+    case VK_END:
+    case VK_PRIOR:
+    case VK_NEXT:
+        input.ki.dwFlags |= KEYEVENTF_EXTENDEDKEY;
+        break;
+    default:
+        break;
+    }
+    if (up) {
+        input.ki.dwFlags |= KEYEVENTF_KEYUP;
+    }
+    SendInput(1, &input, sizeof input);
+}
+
+void SendMouseButton(DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof input);
+}
+
+// PNG with stored (uncompressed) deflate blocks: no library needed.
+class PngWriter {
+public:
+    static std::string Encode(int width, int height, const std::vector<DWORD>& bgra) {
+        std::string raw;
+        raw.reserve(static_cast<size_t>(height) * (1 + static_cast<size_t>(width) * 3));
+        for (int y = 0; y < height; ++y) {
+            raw += '\0';
+            for (int x = 0; x < width; ++x) {
+                const DWORD pixel = bgra[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+                raw += static_cast<char>((pixel >> 16) & 0xFF);
+                raw += static_cast<char>((pixel >> 8) & 0xFF);
+                raw += static_cast<char>(pixel & 0xFF);
+            }
+        }
+        std::string zlib = "\x78\x01";
+        for (size_t at = 0; at < raw.size() || at == 0;) {
+            const size_t length = std::min<size_t>(raw.size() - at, 65535);
+            const bool last = at + length == raw.size();
+            zlib += static_cast<char>(last ? 1 : 0);
+            zlib += static_cast<char>(length & 0xFF);
+            zlib += static_cast<char>(length >> 8);
+            zlib += static_cast<char>(~length & 0xFF);
+            zlib += static_cast<char>((~length >> 8) & 0xFF);
+            zlib.append(raw, at, length);
+            at += length;
+            if (last) {
+                break;
+            }
+        }
+        Append32(zlib, Adler32(raw));
+
+        std::string header;
+        Append32(header, static_cast<uint32_t>(width));
+        Append32(header, static_cast<uint32_t>(height));
+        header += std::string("\x08\x02\x00\x00\x00", 5);
+        std::string png = "\x89PNG\r\n\x1a\n";
+        Chunk(png, "IHDR", header);
+        Chunk(png, "IDAT", zlib);
+        Chunk(png, "IEND", "");
+        return png;
+    }
+
+private:
+    static void Append32(std::string& out, uint32_t value) {
+        for (int shift = 24; shift >= 0; shift -= 8) {
+            out += static_cast<char>((value >> shift) & 0xFF);
+        }
+    }
+    static uint32_t Adler32(const std::string& data) {
+        uint32_t a = 1;
+        uint32_t b = 0;
+        for (const char c : data) {
+            a = (a + static_cast<unsigned char>(c)) % 65521;
+            b = (b + a) % 65521;
+        }
+        return (b << 16) | a;
+    }
+    static uint32_t Crc32(const std::string& data) {
+        uint32_t crc = 0xFFFFFFFFu;
+        for (const char c : data) {
+            crc ^= static_cast<unsigned char>(c);
+            for (int bit = 0; bit < 8; ++bit) {
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+            }
+        }
+        return ~crc;
+    }
+    static void Chunk(std::string& png, const char* type, const std::string& data) {
+        Append32(png, static_cast<uint32_t>(data.size()));
+        const std::string typed = std::string(type) + data;
+        png += typed;
+        Append32(png, Crc32(typed));
+    }
+};
+
+}  // namespace
+
+std::string Narrow(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
+    return bytes;
+}
+
+std::wstring Widen(std::string_view utf8) {
+    if (utf8.empty()) {
+        return {};
+    }
+    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
+    return text;
+}
+
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+    for (;;) {
+        if (done()) {
+            return true;
+        }
+        if (GetTickCount64() >= deadline) {
+            return false;
+        }
+        Sleep(20);
+    }
+}
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return std::nullopt;
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0) {
+        bytes.append(buffer, read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes) {
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+std::wstring UserObjectName(HANDLE object) {
+    DWORD needed = 0;
+    GetUserObjectInformationW(object, UOI_NAME, nullptr, 0, &needed);
+    std::wstring name(needed / sizeof(wchar_t) + 1, L'\0');
+    if (!GetUserObjectInformationW(object, UOI_NAME, name.data(), static_cast<DWORD>(name.size() * sizeof(wchar_t)),
+                                   &needed)) {
+        return {};
+    }
+    name.resize(wcsnlen(name.c_str(), name.size()));
+    return name;
+}
+
+std::wstring ExeDirectory() {
+    const std::wstring path = ModulePath();
+    return path.substr(0, path.find_last_of(L"\\/") + 1);
+}
+
+std::wstring LauncherPath() { return ExeDirectory() + L"Launcher.exe"; }
+
+std::wstring ProbePath() { return ExeDirectory() + L"probe.exe"; }
+
+std::wstring UniqueName(std::wstring_view stem) {
+    static int counter = 0;
+    return std::wstring(stem) + std::to_wstring(GetCurrentProcessId()) + L"x" + std::to_wstring(++counter);
+}
+
+TempDir::TempDir(std::wstring_view leaf) {
+    std::wstring base(MAX_PATH + 1, L'\0');
+    base.resize(GetTempPathW(static_cast<DWORD>(base.size()), base.data()));
+    path_ = base + UniqueName(leaf);
+    CreateDirectoryW(path_.c_str(), nullptr);
+}
+
+TempDir::~TempDir() { RemoveTree(path_); }
+
+HeldStation::HeldStation(const std::wstring& name, const std::vector<std::wstring>& desktops) {
+    station_ = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+    // CreateDesktopW works in the process's window station: switch for it.
+    const HWINSTA own = GetProcessWindowStation();
+    if (station_ != nullptr && SetProcessWindowStation(station_)) {
+        for (const std::wstring& desktop : desktops) {
+            desktops_.push_back(CreateDesktopW(desktop.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+        }
+        SetProcessWindowStation(own);
+    }
+    if (desktops_.size() != desktops.size()) {
+        desktops_.push_back(nullptr);
+    }
+}
+
+HeldStation::~HeldStation() {
+    for (const HDESK desktop : desktops_) {
+        if (desktop != nullptr) {
+            CloseDesktop(desktop);
+        }
+    }
+    if (station_ != nullptr) {
+        CloseWindowStation(station_);
+    }
+}
+
+bool HeldStation::ok() const {
+    return station_ != nullptr && std::find(desktops_.begin(), desktops_.end(), nullptr) == desktops_.end();
+}
+
+HeldDesktops::HeldDesktops(const std::vector<std::wstring>& names) {
+    for (const std::wstring& name : names) {
+        desktops_.push_back(CreateDesktopW(name.c_str(), nullptr, nullptr, 0, GENERIC_ALL, nullptr));
+    }
+}
+
+HeldDesktops::~HeldDesktops() {
+    for (const HDESK desktop : desktops_) {
+        if (desktop != nullptr) {
+            CloseDesktop(desktop);
+        }
+    }
+}
+
+bool HeldDesktops::ok() const { return std::find(desktops_.begin(), desktops_.end(), nullptr) == desktops_.end(); }
+
+std::optional<ProbeReport> WaitForReport(const std::wstring& path, DWORD timeoutMs) {
+    if (!WaitUntil([&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs)) {
+        return std::nullopt;
+    }
+    std::optional<std::string> bytes;
+    // The probe renames the finished file into place, but a reader may still
+    // meet it locked for a moment.
+    WaitUntil([&] { return (bytes = ReadWholeFile(path)).has_value(); }, 2000);
+    if (!bytes) {
+        return std::nullopt;
+    }
+    const std::wstring text = Widen(*bytes);
+    ProbeReport report;
+    size_t at = 0;
+    while (at < text.size()) {
+        size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) {
+            end = text.size();
+        }
+        const std::wstring line = text.substr(at, end - at);
+        if (const size_t equals = line.find(L'='); equals != std::wstring::npos) {
+            report[line.substr(0, equals)] = line.substr(equals + 1);
+        }
+        at = end + 1;
+    }
+    return report;
+}
+
+LauncherRun::LauncherRun(const RunOptions& options) {
+    job_ = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+
+    std::wstring commandLine = L"\"" + options.exe + L"\"" + options.rawArguments;
+    std::wstring environment = EnvironmentBlock(options.extraEnv);
+    std::wstring desktop = options.desktop;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.lpDesktop = desktop.empty() ? nullptr : desktop.data();
+    PROCESS_INFORMATION info{};
+    if (!CreateProcessW(options.exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                        options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(), &startup,
+                        &info)) {
+        return;
+    }
+    // Assigned before it runs a single instruction, so that nothing it starts
+    // can escape the count.
+    AssignProcessToJobObject(job_, info.hProcess);
+    ResumeThread(info.hThread);
+    CloseHandle(info.hThread);
+    process_ = info.hProcess;
+    pid_ = info.dwProcessId;
+}
+
+LauncherRun::~LauncherRun() {
+    if (job_ != nullptr) {
+        TerminateJobObject(job_, 99);
+    }
+    if (process_ != nullptr) {
+        WaitForSingleObject(process_, 5000);
+        CloseHandle(process_);
+    }
+    if (job_ != nullptr) {
+        CloseHandle(job_);
+    }
+}
+
+std::optional<DWORD> LauncherRun::WaitForExit(DWORD timeoutMs) {
+    if (process_ == nullptr || WaitForSingleObject(process_, timeoutMs) != WAIT_OBJECT_0) {
+        return std::nullopt;
+    }
+    DWORD code = 0;
+    GetExitCodeProcess(process_, &code);
+    return code;
+}
+
+std::vector<HWND> LauncherRun::VisibleWindows() const {
+    struct Search {
+        DWORD pid;
+        std::vector<HWND> found;
+    } search{pid_, {}};
+    EnumWindows(
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(parameter);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s->pid && IsWindowVisible(window)) {
+                s->found.push_back(window);
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+HWND LauncherRun::WaitForWindow(DWORD timeoutMs) const {
+    HWND window = nullptr;
+    WaitUntil(
+        [&] {
+            const std::vector<HWND> windows = VisibleWindows();
+            if (!windows.empty()) {
+                window = windows.front();
+                return true;
+            }
+            return process_ == nullptr || WaitForSingleObject(process_, 0) == WAIT_OBJECT_0;
+        },
+        timeoutMs);
+    return window;
+}
+
+DWORD LauncherRun::ProcessesStarted() const {
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+    if (job_ == nullptr ||
+        !QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                   nullptr) ||
+        accounting.TotalProcesses == 0) {
+        return 0;
+    }
+    return accounting.TotalProcesses - 1;
+}
+
+bool LauncherRun::WaitForAllToEnd(DWORD timeoutMs) {
+    return WaitUntil(
+        [&] {
+            JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
+            return job_ == nullptr ||
+                   !QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
+                                              nullptr) ||
+                   accounting.ActiveProcesses == 0;
+        },
+        timeoutMs);
+}
+
+const char* IconName(IconKind kind) {
+    switch (kind) {
+    case IconKind::Error:
+        return "error";
+    case IconKind::Information:
+        return "information";
+    case IconKind::Unknown:
+        break;
+    }
+    return "unknown";
+}
+
+LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutW(window, message, wParam, lParam, SMTO_ABORTIFHUNG, 3000, &result)) {
+        return -1;
+    }
+    return static_cast<LRESULT>(result);
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[256] = {};
+    GetClassNameW(window, name, 256);
+    return name;
+}
+
+std::wstring TextOf(HWND window) {
+    const LRESULT length = Ask(window, WM_GETTEXTLENGTH);
+    if (length < 0) {
+        return {};
+    }
+    std::wstring text(static_cast<size_t>(length) + 1, L'\0');
+    const LRESULT copied = Ask(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
+    return text;
+}
+
+std::optional<MessageBoxView> ReadMessageBox(HWND window) {
+    const HWND textControl = GetDlgItem(window, 0xFFFF);
+    if (ClassOf(window) != L"#32770" || textControl == nullptr) {
+        return std::nullopt;
+    }
+    MessageBoxView view;
+    view.window = window;
+    view.caption = TextOf(window);
+    view.text = TextOf(textControl);
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (Lower(ClassOf(child)) == L"button" && IsWindowVisible(child)) {
+            view.buttonIds.push_back(GetDlgCtrlID(child));
+        }
+    }
+    view.icon = ClassifyIcon(window);
+    return view;
+}
+
+void PressOk(HWND box) {
+    PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
+}
+
+Outcome RunToEnd(const RunOptions& options) {
+    Outcome outcome;
+    LauncherRun run(options);
+    if (!run.started()) {
+        outcome.otherWindows.push_back(L"<the launcher could not be started>");
+        return outcome;
+    }
+    // At most a few boxes per run: a launcher that keeps showing them is
+    // a fault of its own, and the run is cut short.
+    for (int round = 0; round < 4; ++round) {
+        const HWND window = run.WaitForWindow();
+        if (window == nullptr) {
+            break;
+        }
+        const std::optional<MessageBoxView> box = ReadMessageBox(window);
+        if (!box) {
+            outcome.otherWindows.push_back(ClassOf(window) + L": " + TextOf(window));
+            break;
+        }
+        outcome.boxes.push_back(*box);
+        PressOk(window);
+        WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, 5000);
+    }
+    outcome.exitCode = run.WaitForExit();
+    outcome.processesStarted = run.ProcessesStarted();
+    if (outcome.exitCode) {
+        run.WaitForAllToEnd(kReportTimeoutMs);
+    }
+    return outcome;
+}
+
+bool BringToFront(HWND window) {
+    return WaitUntil(
+        [&] {
+            if (GetForegroundWindow() == window) {
+                return true;
+            }
+            SetForegroundWindow(window);
+            return false;
+        },
+        3000);
+}
+
+void TapKey(WORD key) {
+    SendKey(key, false);
+    SendKey(key, true);
+}
+
+void Chord(WORD modifier, WORD key) {
+    SendKey(modifier, false);
+    SendKey(key, false);
+    SendKey(key, true);
+    SendKey(modifier, true);
+}
+
+void MoveMouse(POINT screen) { SetCursorPos(screen.x, screen.y); }
+
+void Click(POINT screen) {
+    MoveMouse(screen);
+    SendMouseButton(MOUSEEVENTF_LEFTDOWN);
+    SendMouseButton(MOUSEEVENTF_LEFTUP);
+}
+
+void DoubleClick(POINT screen) {
+    Click(screen);
+    Sleep(30);
+    Click(screen);
+}
+
+POINT CentreOf(const RECT& screenRect) {
+    return {(screenRect.left + screenRect.right) / 2, (screenRect.top + screenRect.bottom) / 2};
+}
+
+std::vector<DWORD> CaptureScreen(const RECT& rect) {
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0) {
+        return {};
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<DWORD> pixels;
+    if (bitmap != nullptr) {
+        const HGDIOBJ previous = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        GdiFlush();
+        const auto* first = static_cast<const DWORD*>(bits);
+        pixels.assign(first, first + static_cast<size_t>(width) * static_cast<size_t>(height));
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+bool SaveWindowPicture(HWND window, const std::wstring& path) {
+    RECT rect{};
+    if (!GetWindowRect(window, &rect)) {
+        return false;
+    }
+    const std::vector<DWORD> pixels = CaptureScreen(rect);
+    if (pixels.empty()) {
+        return false;
+    }
+    return WriteWholeFile(path, PngWriter::Encode(rect.right - rect.left, rect.bottom - rect.top, pixels));
+}
+
+}  // namespace e2e

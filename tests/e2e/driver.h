@@ -1,0 +1,200 @@
+#pragma once
+// Drives the real Launcher.exe from outside, as a person at the screen would:
+// starts it with a raw command line, finds its windows, reads and answers its
+// message boxes, types and clicks, and reads what the probe it started wrote.
+//
+// Every wait here is bounded; a fault in the launcher shows up as a failed
+// expectation, never as a hung test run.
+#include <windows.h>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace e2e {
+
+// How a run of the launcher ends.
+inline constexpr DWORD kExitDone = 0;  // started, or usage shown
+inline constexpr DWORD kExitArgumentRejected = 1;
+inline constexpr DWORD kExitProcessNotCreated = 2;
+inline constexpr DWORD kExitCancelled = 3;
+
+inline constexpr DWORD kWindowTimeoutMs = 15000;
+inline constexpr DWORD kExitTimeoutMs = 15000;
+inline constexpr DWORD kReportTimeoutMs = 15000;
+
+std::string Narrow(std::wstring_view text);  // UTF-8, for failure messages
+std::wstring Widen(std::string_view utf8);
+
+// Polls every few milliseconds until done() holds or the time is up.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+
+std::optional<std::string> ReadWholeFile(const std::wstring& path);
+bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
+// The name of a window station or desktop; empty when it cannot be read.
+std::wstring UserObjectName(HANDLE object);
+
+// Where the test executable lies; Launcher.exe and probe.exe are built next to it.
+std::wstring ExeDirectory();
+std::wstring LauncherPath();
+std::wstring ProbePath();
+
+// A name nobody else uses: window stations and desktops outlive a test run
+// for as long as a process or a handle keeps them.
+std::wstring UniqueName(std::wstring_view stem);
+
+// Creates a window station with desktops in it and holds them, so that they
+// stay in existence (and listed) while a test uses them.
+class HeldStation {
+public:
+    HeldStation(const std::wstring& name, const std::vector<std::wstring>& desktops);
+    HeldStation(const HeldStation&) = delete;
+    HeldStation& operator=(const HeldStation&) = delete;
+    ~HeldStation();
+    bool ok() const;
+
+private:
+    HWINSTA station_ = nullptr;
+    std::vector<HDESK> desktops_;
+};
+
+// Creates desktops in the test's own window station and holds them.
+class HeldDesktops {
+public:
+    explicit HeldDesktops(const std::vector<std::wstring>& names);
+    HeldDesktops(const HeldDesktops&) = delete;
+    HeldDesktops& operator=(const HeldDesktops&) = delete;
+    ~HeldDesktops();
+    bool ok() const;
+
+private:
+    std::vector<HDESK> desktops_;
+};
+
+// A fresh directory under the temporary directory, removed with what it holds.
+class TempDir {
+public:
+    explicit TempDir(std::wstring_view leaf = L"e2e");
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    ~TempDir();
+    const std::wstring& path() const { return path_; }
+    std::wstring File(std::wstring_view name) const { return path_ + L"\\" + std::wstring(name); }
+
+private:
+    std::wstring path_;
+};
+
+// What probe.exe found out about itself: station, desktop, startupDesktop,
+// currentDirectory, mark, commandLine.
+using ProbeReport = std::map<std::wstring, std::wstring>;
+std::optional<ProbeReport> WaitForReport(const std::wstring& path, DWORD timeoutMs = kReportTimeoutMs);
+
+struct RunOptions {
+    std::wstring exe = LauncherPath();
+    // Goes after the quoted executable path exactly as given: nothing is
+    // quoted, escaped or added, not even a separating blank.
+    std::wstring rawArguments;
+    std::wstring currentDirectory;                                // empty: the test's own
+    std::vector<std::pair<std::wstring, std::wstring>> extraEnv;  // on top of the test's own
+    std::wstring desktop;                                         // lpDesktop; empty: the test's own
+
+    RunOptions& Exe(std::wstring path) {
+        exe = std::move(path);
+        return *this;
+    }
+    RunOptions& Arguments(std::wstring raw) {
+        rawArguments = std::move(raw);
+        return *this;
+    }
+    RunOptions& In(std::wstring directory) {
+        currentDirectory = std::move(directory);
+        return *this;
+    }
+    RunOptions& Env(std::wstring name, std::wstring value) {
+        extraEnv.emplace_back(std::move(name), std::move(value));
+        return *this;
+    }
+    RunOptions& OnDesktop(std::wstring fullName) {
+        desktop = std::move(fullName);
+        return *this;
+    }
+};
+
+// One run of the launcher, inside a job object so that whatever it starts is
+// counted, and killed when the run object goes.
+class LauncherRun {
+public:
+    explicit LauncherRun(const RunOptions& options);
+    LauncherRun(const LauncherRun&) = delete;
+    LauncherRun& operator=(const LauncherRun&) = delete;
+    ~LauncherRun();
+
+    bool started() const { return process_ != nullptr; }
+    DWORD pid() const { return pid_; }
+    std::optional<DWORD> WaitForExit(DWORD timeoutMs = kExitTimeoutMs);
+    // The first visible top-level window of the launcher; null when it ends
+    // first or the time is up.
+    HWND WaitForWindow(DWORD timeoutMs = kWindowTimeoutMs) const;
+    std::vector<HWND> VisibleWindows() const;
+    // Processes created inside the job besides the launcher itself.
+    DWORD ProcessesStarted() const;
+    // Waits until every process of the job has ended.
+    bool WaitForAllToEnd(DWORD timeoutMs);
+
+private:
+    HANDLE job_ = nullptr;
+    HANDLE process_ = nullptr;
+    DWORD pid_ = 0;
+};
+
+enum class IconKind { Unknown, Error, Information };
+const char* IconName(IconKind kind);
+
+struct MessageBoxView {
+    HWND window = nullptr;
+    std::wstring caption;
+    std::wstring text;
+    IconKind icon = IconKind::Unknown;
+    std::vector<int> buttonIds;
+};
+
+inline std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+// SendMessage to another process's window, bounded; -1 when it does not answer.
+LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+std::wstring ClassOf(HWND window);
+std::wstring TextOf(HWND window);  // WM_GETTEXT, bounded
+// Empty unless the window is a message box (a #32770 with the text static).
+std::optional<MessageBoxView> ReadMessageBox(HWND window);
+void PressOk(HWND box);
+
+// Runs the launcher to its end, answering each message box with OK, and lets
+// whatever it started finish too.
+struct Outcome {
+    std::vector<MessageBoxView> boxes;
+    std::optional<DWORD> exitCode;  // empty: it did not end in time
+    DWORD processesStarted = 0;
+    std::vector<std::wstring> otherWindows;  // captions of windows that were no message box
+};
+Outcome RunToEnd(const RunOptions& options);
+
+// Real input, through the system's input queue.
+bool BringToFront(HWND window);
+void TapKey(WORD key);
+void Chord(WORD modifier, WORD key);
+void MoveMouse(POINT screen);
+void Click(POINT screen);
+void DoubleClick(POINT screen);
+POINT CentreOf(const RECT& screenRect);
+
+// A rectangle of the screen as 32-bit BGRA pixels, top row first.
+std::vector<DWORD> CaptureScreen(const RECT& rect);
+// Writes what the screen shows under the window as a PNG file.
+bool SaveWindowPicture(HWND window, const std::wstring& path);
+
+}  // namespace e2e

@@ -1,0 +1,175 @@
+// The launcher run without a request (usage message) and with argument texts
+// that it must refuse, watched from outside through its message boxes, its
+// exit code and the processes that it starts.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace e2e {
+namespace {
+
+const std::wstring kTitle = L"Launcher";
+
+// A string entry of the executable's version resource, in its first language.
+std::wstring VersionString(const std::wstring& exe, const std::wstring& entry) {
+    DWORD ignored = 0;
+    std::vector<BYTE> data(GetFileVersionInfoSizeW(exe.c_str(), &ignored));
+    if (data.empty() || !GetFileVersionInfoW(exe.c_str(), 0, static_cast<DWORD>(data.size()), data.data())) {
+        return {};
+    }
+    void* found = nullptr;
+    UINT size = 0;
+    if (!VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation", &found, &size) || size < 4) {
+        return {};
+    }
+    const auto* translation = static_cast<const WORD*>(found);
+    wchar_t key[128];
+    swprintf(key, 128, L"\\StringFileInfo\\%04x%04x\\%ls", translation[0], translation[1], entry.c_str());
+    if (!VerQueryValueW(data.data(), key, &found, &size) || found == nullptr) {
+        return {};
+    }
+    return static_cast<const wchar_t*>(found);
+}
+
+std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t at = 0;
+    for (size_t end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
+        lines.push_back(text.substr(at, end - at));
+    }
+    lines.push_back(text.substr(at));
+    return lines;
+}
+
+// Checks one run that must show exactly one box with the given look and end.
+void ExpectSingleBox(const Outcome& outcome, IconKind icon, DWORD exitCode) {
+    EXPECT_TRUE(outcome.otherWindows.empty()) << Narrow(outcome.otherWindows.empty() ? L"" : outcome.otherWindows[0]);
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    const MessageBoxView& box = outcome.boxes[0];
+    EXPECT_EQ(Narrow(box.caption), Narrow(kTitle));
+    EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK}) << "one OK button and nothing else";
+    EXPECT_STREQ(IconName(box.icon), IconName(icon));
+    EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(exitCode));
+}
+
+class Usage : public ::testing::TestWithParam<const wchar_t*> {};
+
+void ExpectUsageText(const std::wstring& text, const std::wstring& exeName) {
+    for (size_t at = 0; at < text.size(); ++at) {
+        const bool pairedCr = text[at] == L'\r' && at + 1 < text.size() && text[at + 1] == L'\n';
+        const bool pairedLf = text[at] == L'\n' && at > 0 && text[at - 1] == L'\r';
+        ASSERT_TRUE((text[at] != L'\r' && text[at] != L'\n') || pairedCr || pairedLf)
+            << "every line break is CR LF; a lone one at " << at;
+    }
+    const std::vector<std::wstring> lines = SplitCrLf(text);
+    ASSERT_EQ(lines.size(), 8u) << Narrow(text);
+    EXPECT_EQ(Narrow(lines[0]), Narrow(kTitle + L" 1.02.0018"));
+    // Read from Launcher.exe even for a copy: Wine answers version queries on
+    // a file named Start.exe from its own built-in program of that name.
+    const std::wstring copyright = VersionString(LauncherPath(), L"LegalCopyright");
+    EXPECT_FALSE(copyright.empty()) << "the version resource names a copyright";
+    EXPECT_EQ(Narrow(lines[1]), Narrow(copyright));
+    EXPECT_EQ(lines[2], L"");
+    EXPECT_EQ(Narrow(lines[3]), "Использование:");
+    EXPECT_EQ(lines[4], L"");
+    EXPECT_EQ(Narrow(lines[5]), Narrow(exeName + L"[.EXE] \"DesktopName\" CommandLine"));
+    EXPECT_EQ(lines[6], L"");
+    EXPECT_EQ(Narrow(lines[7]),
+              "Запустить программу с параметрами, указанными в CommandLine на рабочем столе, указанном в параметре "
+              "DesktopName. Имя рабочего стола может также содержать имя оконной станции, в таком случае имя "
+              "рабочего стола и имя оконной станции должны разделяться обратным слэшем. Если здесь будет указан "
+              "вопросительный знак, программа запросит имя рабочего стола в специальном окне.");
+}
+
+TEST_P(Usage, ShowsEightLineInformationBoxAndEndsWithZero) {
+    const Outcome outcome = RunToEnd(RunOptions().Arguments(GetParam()));
+    ExpectSingleBox(outcome, IconKind::Information, kExitDone);
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    ExpectUsageText(outcome.boxes[0].text, L"Launcher");
+    EXPECT_EQ(outcome.processesStarted, 0u);
+}
+
+INSTANTIATE_TEST_SUITE_P(NothingOrBlanks, Usage, ::testing::Values(L"", L" ", L"      "));
+
+TEST(UsageUnderAnotherName, CopyNamedStartShowsStartOnTheSyntaxLine) {
+    const TempDir dir;
+    const std::wstring copy = dir.File(L"Start.exe");
+    ASSERT_TRUE(CopyFileW(LauncherPath().c_str(), copy.c_str(), FALSE));
+    const Outcome outcome = RunToEnd(RunOptions().Exe(copy));
+    ExpectSingleBox(outcome, IconKind::Information, kExitDone);
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    ExpectUsageText(outcome.boxes[0].text, L"Start");
+
+    // The launcher records where it runs from, under the name it runs as; the
+    // entry goes again with the copy.
+    const std::wstring appPath = L"Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Start.exe";
+    wchar_t recorded[MAX_PATH * 2] = {};
+    DWORD size = sizeof recorded;
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, appPath.c_str(), nullptr, RRF_RT_REG_SZ, nullptr, recorded, &size),
+              ERROR_SUCCESS);
+    EXPECT_EQ(Narrow(recorded), Narrow(copy));
+    RegDeleteKeyW(HKEY_CURRENT_USER, appPath.c_str());
+}
+
+struct Refusal {
+    const char* name;
+    std::wstring arguments;  // "%P" stands for the quoted probe path, "%U" for the unquoted one
+    std::wstring message;
+};
+
+void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
+
+const std::wstring kNotQuoted = L"Имя рабочего стола должно быть заключено в кавычки.";
+const std::wstring kEmptyDesktopName = L"Имя рабочего стола не может быть пустым.";
+const std::wstring kNoWinStaName = L"Имя оконной станции не указано, хотя обратный слэш присутствует.";
+const std::wstring kNoDesktopName = L"Имя рабочего стола не указано, хотя обратный слэш присутствует.";
+const std::wstring kTooManyBackslashes = L"Имя рабочего стола не может содержать больше одного обратного слэша.";
+const std::wstring kEmptyCommandLine = L"Командная строка не должна быть пустой!";
+
+class RefusedArguments : public ::testing::TestWithParam<Refusal> {};
+
+TEST_P(RefusedArguments, ShowExactErrorAndStartNothing) {
+    std::wstring arguments = GetParam().arguments;
+    if (const size_t at = arguments.find(L"%P"); at != std::wstring::npos) {
+        arguments.replace(at, 2, Quoted(ProbePath()));
+    }
+    if (const size_t at = arguments.find(L"%U"); at != std::wstring::npos) {
+        arguments.replace(at, 2, ProbePath());
+    }
+    const TempDir dir;
+    const std::wstring report = dir.File(L"report.txt");
+    const Outcome outcome = RunToEnd(RunOptions().Arguments(L" " + arguments).Env(L"PROBE_OUT", report));
+
+    ExpectSingleBox(outcome, IconKind::Error, kExitArgumentRejected);
+    ASSERT_EQ(outcome.boxes.size(), 1u);
+    EXPECT_EQ(Narrow(outcome.boxes[0].text), Narrow(GetParam().message));
+    EXPECT_EQ(outcome.processesStarted, 0u);
+    EXPECT_EQ(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "the probe ran";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ArgumentText, RefusedArguments,
+    ::testing::Values(Refusal{"NotQuoted_NoOpeningQuote", L"E2eWork %P", kNotQuoted},
+                      Refusal{"NotQuoted_NoClosingQuote", L"\"E2eWork %U", kNotQuoted},
+                      Refusal{"NotQuoted_LoneQuote", L"\"", kNotQuoted},
+                      Refusal{"NotQuoted_BlanksBeforeUnquotedName", L"    E2eWork %P   ", kNotQuoted},
+                      Refusal{"NotQuoted_TypographicQuotes", L"\u201CE2eWork\u201D %P", kNotQuoted},
+                      Refusal{"EmptyDesktopName_TwoQuotes", L"\"\"", kEmptyDesktopName},
+                      Refusal{"EmptyDesktopName_EmptyName", L"\"\" %P", kEmptyDesktopName},
+                      Refusal{"EmptyDesktopName_BlankName", L"\"   \" %P", kEmptyDesktopName},
+                      Refusal{"NoWinStaName_LeadingBackslash", L"\"\\E2eWork\" %P", kNoWinStaName},
+                      Refusal{"NoWinStaName_LoneBackslash", L"\"\\\" %P", kNoWinStaName},
+                      Refusal{"NoWinStaName_LoneBackslashNoCommand", L"\"\\\"", kNoWinStaName},
+                      Refusal{"NoDesktopName_TrailingBackslash", L"\"WinSta0\\\" %P", kNoDesktopName},
+                      Refusal{"TooManyBackslashes_TwoBackslashes", L"\"A\\B\\C\" %P", kTooManyBackslashes},
+                      Refusal{"TooManyBackslashes_DoubledBackslash", L"\"A\\\\B\" %P", kTooManyBackslashes},
+                      Refusal{"TooManyBackslashes_SecondBackslashLast", L"\"A\\B\\\" %P", kTooManyBackslashes},
+                      Refusal{"EmptyCommandLine_BareNameOnly", L"\"E2eWork\"", kEmptyCommandLine},
+                      Refusal{"EmptyCommandLine_FullNameOnly", L"\"WinSta0\\E2eWork\"   ", kEmptyCommandLine},
+                      Refusal{"EmptyCommandLine_QuestionMarkOnly", L"\"?\"", kEmptyCommandLine}),
+    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace e2e
