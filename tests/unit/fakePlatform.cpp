@@ -1,0 +1,321 @@
+#include "fakePlatform.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+namespace {
+
+// Handle values far from 0 and -1, which mean "none" to the code under test.
+constexpr std::uintptr_t kOwnWinStaValue = 0xF00;
+constexpr std::uintptr_t kFirstHandleValue = 0x1000;
+
+std::string Text(const char* text) { return text == nullptr ? "NULL" : text; }
+
+std::string Pointer(const void* pointer) { return pointer == nullptr ? "NULL" : "non-NULL"; }
+
+bool Among(std::string_view call, std::initializer_list<std::string_view> functions) {
+    return std::find(functions.begin(), functions.end(), call.substr(0, call.find('('))) != functions.end();
+}
+
+}  // namespace
+
+std::string Utf8(std::wstring_view text) {
+    if (text.empty()) {
+        return {};
+    }
+    const int length = static_cast<int>(text.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
+    std::string result(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, result.data(), size, nullptr, nullptr);
+    return result;
+}
+
+std::string Hex(std::uint64_t value) {
+    char buffer[24];
+    std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));
+    return buffer;
+}
+
+FakePlatform::FakePlatform()
+    : own_(reinterpret_cast<HWINSTA>(kOwnWinStaValue)), current_(reinterpret_cast<HWINSTA>(kOwnWinStaValue)) {}
+
+void FakePlatform::Fail(std::string function, DWORD lastError, int occurrence, std::optional<std::string> subject) {
+    rules_.push_back({std::move(function), lastError, occurrence, std::move(subject)});
+}
+
+std::vector<std::string> FakePlatform::CallsOf(std::initializer_list<std::string_view> functions, bool among) const {
+    std::vector<std::string> result;
+    std::copy_if(calls_.begin(), calls_.end(), std::back_inserter(result),
+                 [&](const std::string& call) { return Among(call, functions) == among; });
+    return result;
+}
+
+std::string FakePlatform::Label(HANDLE handle) const {
+    if (handle == own_) {
+        return "own";
+    }
+    if (const auto found = open_.find(handle); found != open_.end()) {
+        return found->second.label;
+    }
+    if (const auto found = closed_.find(handle); found != closed_.end()) {
+        return found->second;
+    }
+    return Hex(reinterpret_cast<std::uintptr_t>(handle));
+}
+
+std::string FakePlatform::StationOfDesktop(HDESK desktop) const {
+    const auto found = open_.find(desktop);
+    return found == open_.end() ? std::string("?") : found->second.station;
+}
+
+bool FakePlatform::Call(const char* function, std::initializer_list<std::string> arguments,
+                        const std::string& subject) {
+    std::string call = std::string(function) + "(";
+    for (const std::string& argument : arguments) {
+        call += (&argument == arguments.begin() ? "" : ", ") + argument;
+    }
+    calls_.push_back(call + ")");
+
+    const int count = ++callCounts_[function];
+    for (const FailRule& rule : rules_) {
+        if (rule.function == function && (rule.occurrence == 0 || rule.occurrence == count) &&
+            (!rule.subject || *rule.subject == subject)) {
+            lastError_ = rule.lastError;
+            return true;
+        }
+    }
+    // Cleared on success, so that a last error read too late is caught.
+    lastError_ = ERROR_SUCCESS;
+    return false;
+}
+
+HANDLE FakePlatform::Issue(Kind kind, const char* prefix, std::string name) {
+    const std::uintptr_t number = nextNumber_++;
+    const HANDLE handle = reinterpret_cast<HANDLE>(kFirstHandleValue + 4 * number);
+    open_[handle] = Entry{kind, prefix + std::to_string(number), std::move(name), NameOf(current_)};
+    return handle;
+}
+
+bool FakePlatform::Expect(HANDLE handle, Kind kind, const char* function) {
+    const auto found = open_.find(handle);
+    if (found == open_.end()) {
+        faults_.push_back(std::string(function) + " given " +
+                          (closed_.count(handle) != 0 ? "the closed handle " : "the unknown handle ") + Label(handle));
+        return false;
+    }
+    if (found->second.kind != kind) {
+        faults_.push_back(std::string(function) + " given " + found->second.label + ", a handle of another kind");
+        return false;
+    }
+    return true;
+}
+
+BOOL FakePlatform::Close(HANDLE handle, Kind kind, const char* function) {
+    if (handle == own_) {
+        faults_.push_back(std::string(function) + " closed the process's own window station");
+        return FALSE;
+    }
+    if (kind == Kind::WinSta && handle == current_) {
+        faults_.push_back(std::string(function) + " closed " + Label(handle) +
+                          " while it is the process's window station");
+    }
+    if (!Expect(handle, kind, function)) {
+        return FALSE;
+    }
+    closed_[handle] = open_[handle].label;
+    open_.erase(handle);
+    return TRUE;
+}
+
+std::string FakePlatform::NameOf(HANDLE station) const {
+    if (station == own_) {
+        return ownWinStaName;
+    }
+    const auto found = open_.find(station);
+    return found == open_.end() ? std::string() : found->second.name;
+}
+
+std::wstring FakePlatform::CommandLine() {
+    Call("CommandLine", {});
+    return commandLine;
+}
+
+std::wstring FakePlatform::ModuleFileName() {
+    Call("ModuleFileName", {});
+    return moduleFileName;
+}
+
+void FakePlatform::InitCommonControls() { Call("InitCommonControls", {}); }
+
+int FakePlatform::ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) {
+    Call("ShowMessageBox", {Hex(style)});
+    messageBoxes_.push_back({text, caption, style});
+    return IDOK;
+}
+
+void FakePlatform::ExitProcess(UINT exitCode) {
+    Call("ExitProcess", {std::to_string(exitCode)});
+    throw ExitProcessCalled{exitCode};
+}
+
+HWINSTA FakePlatform::GetProcessWindowStation() { return Call("GetProcessWindowStation", {}) ? nullptr : current_; }
+
+BOOL FakePlatform::GetUserObjectInformationA(HANDLE object, int index, void* info, DWORD length, DWORD* needed) {
+    const std::string name = NameOf(object);
+    if (Call("GetUserObjectInformationA", {Label(object), std::to_string(index), std::to_string(length)}, name)) {
+        // What a failed request leaves in the buffer is undefined.
+        if (info != nullptr) {
+            std::memset(info, 'X', length);
+        }
+        return FALSE;
+    }
+    const auto found = open_.find(object);
+    const bool windowObject = object == own_ || (found != open_.end() && found->second.kind != Kind::Kernel);
+    if (!windowObject || index != UOI_NAME || needed == nullptr) {
+        faults_.push_back("GetUserObjectInformationA used for something other than the name of a live object");
+        lastError_ = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    const DWORD size = static_cast<DWORD>(name.size()) + (namesWithoutNul ? 0 : 1);
+    *needed = size;
+    if (info == nullptr || length < size) {
+        lastError_ = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    std::memcpy(info, name.data(), name.size());
+    if (!namesWithoutNul) {
+        static_cast<char*>(info)[name.size()] = '\0';
+    } else if (name.size() == length && static_cast<const char*>(info)[length] != '\0') {
+        // Only a zero byte right after the buffer that the caller admitted
+        // to ends a name that fills it.
+        faults_.push_back("GetUserObjectInformationA: no NUL after a name that fills the buffer");
+    }
+    return TRUE;
+}
+
+HWINSTA FakePlatform::OpenWindowStationA(const char* name, BOOL inherit, ACCESS_MASK access) {
+    if (Call("OpenWindowStationA", {Text(name), std::to_string(inherit), Hex(access)}, Text(name))) {
+        return nullptr;
+    }
+    return static_cast<HWINSTA>(Issue(Kind::WinSta, "winsta", Text(name)));
+}
+
+HWINSTA FakePlatform::CreateWindowStationA(const char* name, DWORD flags, ACCESS_MASK access,
+                                           SECURITY_ATTRIBUTES* attributes) {
+    if (Call("CreateWindowStationA", {Text(name), Hex(flags), Hex(access), Pointer(attributes)}, Text(name))) {
+        return nullptr;
+    }
+    return static_cast<HWINSTA>(Issue(Kind::WinSta, "winsta", Text(name)));
+}
+
+BOOL FakePlatform::SetProcessWindowStation(HWINSTA station) {
+    if (Call("SetProcessWindowStation", {Label(station)}, NameOf(station)) ||
+        (station != own_ && !Expect(station, Kind::WinSta, "SetProcessWindowStation"))) {
+        return FALSE;
+    }
+    current_ = station;
+    return TRUE;
+}
+
+HDESK FakePlatform::OpenDesktopA(const char* name, DWORD flags, BOOL inherit, ACCESS_MASK access) {
+    if (Call("OpenDesktopA", {Text(name), Hex(flags), std::to_string(inherit), Hex(access)}, Text(name))) {
+        return nullptr;
+    }
+    return static_cast<HDESK>(Issue(Kind::Desktop, "desktop", Text(name)));
+}
+
+HDESK FakePlatform::CreateDesktopA(const char* name, const char* device, DEVMODEA* mode, DWORD flags,
+                                   ACCESS_MASK access, SECURITY_ATTRIBUTES* attributes) {
+    if (Call("CreateDesktopA", {Text(name), Text(device), Pointer(mode), Hex(flags), Hex(access), Pointer(attributes)},
+             Text(name))) {
+        return nullptr;
+    }
+    return static_cast<HDESK>(Issue(Kind::Desktop, "desktop", Text(name)));
+}
+
+BOOL FakePlatform::CloseWindowStation(HWINSTA station) {
+    Call("CloseWindowStation", {Label(station)});
+    return Close(station, Kind::WinSta, "CloseWindowStation");
+}
+
+BOOL FakePlatform::CloseDesktop(HDESK desktop) {
+    Call("CloseDesktop", {Label(desktop)});
+    return Close(desktop, Kind::Desktop, "CloseDesktop");
+}
+
+BOOL FakePlatform::Enumerate(const std::vector<EnumeratedName>& names, NAMEENUMPROCA callback, LPARAM parameter,
+                             bool failing) {
+    for (const EnumeratedName& name : names) {
+        // A buffer of its own, spoilt after the call, so that a caller who
+        // keeps the address instead of copying the text is caught.
+        std::vector<char> buffer;
+        if (name) {
+            buffer.assign(name->begin(), name->end());
+            buffer.push_back('\0');
+        }
+        if (!callback(name ? buffer.data() : nullptr, parameter)) {
+            return FALSE;
+        }
+        std::fill(buffer.begin(), buffer.end(), '#');
+    }
+    return failing ? FALSE : TRUE;
+}
+
+BOOL FakePlatform::EnumWindowStationsA(WINSTAENUMPROCA callback, LPARAM parameter) {
+    const bool failing = Call("EnumWindowStationsA", {std::to_string(parameter)});
+    return Enumerate(windowStations, callback, parameter, failing);
+}
+
+BOOL FakePlatform::EnumDesktopsA(HWINSTA station, DESKTOPENUMPROCA callback, LPARAM parameter) {
+    const std::string name = NameOf(station);
+    const bool failing = Call("EnumDesktopsA", {Label(station), std::to_string(parameter)}, name);
+    if (station != own_ && !Expect(station, Kind::WinSta, "EnumDesktopsA")) {
+        return FALSE;
+    }
+    const auto found = desktopsOf.find(name);
+    return Enumerate(found == desktopsOf.end() ? std::vector<EnumeratedName>{} : found->second, callback, parameter,
+                     failing);
+}
+
+BOOL FakePlatform::CreateProcessA(const char* applicationName, char* commandLine,
+                                  SECURITY_ATTRIBUTES* processAttributes, SECURITY_ATTRIBUTES* threadAttributes,
+                                  BOOL inheritHandles, DWORD creationFlags, void* environment,
+                                  const char* currentDirectory, STARTUPINFOA* startupInfo,
+                                  PROCESS_INFORMATION* processInformation) {
+    const auto optionalText = [](const char* text) {
+        return text == nullptr ? std::nullopt : std::optional<std::string>(text);
+    };
+    const std::optional<std::string> desktop = optionalText(startupInfo ? startupInfo->lpDesktop : nullptr);
+    processCreations_.push_back({applicationName == nullptr, Text(commandLine), processAttributes == nullptr,
+                                 threadAttributes == nullptr, inheritHandles, creationFlags, environment == nullptr,
+                                 optionalText(currentDirectory), startupInfo ? *startupInfo : STARTUPINFOA{}, desktop});
+    if (Call("CreateProcessA",
+             {Text(applicationName), Text(commandLine), Pointer(processAttributes), Pointer(threadAttributes),
+              std::to_string(inheritHandles), Hex(creationFlags), Pointer(environment), Text(currentDirectory),
+              desktop.value_or("NULL")},
+             Text(commandLine))) {
+        return FALSE;
+    }
+    if (processHandles) {
+        processInformation->hProcess = processHandles->first;
+        processInformation->hThread = processHandles->second;
+    } else {
+        processInformation->hProcess = Issue(Kind::Kernel, "process", {});
+        processInformation->hThread = Issue(Kind::Kernel, "thread", {});
+    }
+    return TRUE;
+}
+
+DWORD FakePlatform::GetLastError() {
+    const DWORD lastError = lastError_;
+    Call("GetLastError", {});
+    lastError_ = lastError;
+    return lastError;
+}
+
+BOOL FakePlatform::CloseHandle(HANDLE handle) {
+    Call("CloseHandle", {Label(handle)});
+    return Close(handle, Kind::Kernel, "CloseHandle");
+}

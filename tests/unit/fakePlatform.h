@@ -1,0 +1,165 @@
+#pragma once
+// A recording stand-in for the system. It hands out numbered handles, writes
+// every call into a log as readable text (names as the UTF-8 bytes that the
+// ANSI calls carry, masks and flags in hex), can make any call fail, and keeps
+// count of what is still open. Misuse that the real system would punish later,
+// or never report at all (closing a handle twice, closing the process's own
+// window station), is collected as a fault for the test to check.
+#include "platform.h"
+
+#include <windows.h>
+
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Thrown by ExitProcess, so that a test can watch a run end.
+struct ExitProcessCalled {
+    UINT code;
+};
+
+struct MessageBoxShown {
+    std::wstring text;
+    std::wstring caption;
+    UINT style;
+};
+
+// What CreateProcessA received; the pointers that must be null are kept as
+// flags, the texts as copies.
+struct ProcessCreation {
+    bool applicationNameNull;
+    std::string commandLine;
+    bool processAttributesNull;
+    bool threadAttributesNull;
+    BOOL inheritHandles;
+    DWORD creationFlags;
+    bool environmentNull;
+    std::optional<std::string> currentDirectory;
+    STARTUPINFOA startupInfo;
+    std::optional<std::string> desktop;
+};
+
+// A name delivered by an enumeration; nullopt delivers a null address.
+using EnumeratedName = std::optional<std::string>;
+
+class FakePlatform final : public Platform {
+public:
+    FakePlatform();
+
+    // --- What the fake system looks like -------------------------------
+    std::wstring commandLine = L"Launcher.exe";
+    std::wstring moduleFileName = L"C:\\Program Files\\Launcher\\Launcher.exe";
+    std::string ownWinStaName = "WinSta0";
+    // GetUserObjectInformationA counts and delivers names (of two bytes or
+    // more) without their terminating NUL, as a name that fills the whole
+    // buffer would arrive.
+    bool namesWithoutNul = false;
+    std::vector<EnumeratedName> windowStations;
+    std::map<std::string, std::vector<EnumeratedName>> desktopsOf;
+    // When set, a successful CreateProcessA hands out these two handles
+    // (process, thread) instead of fresh ones; they are not counted as open.
+    std::optional<std::pair<HANDLE, HANDLE>> processHandles;
+
+    // Makes calls of `function` fail with lastError: every call, or only the
+    // occurrence-th (counted from 1), and only calls about `subject` when
+    // given (the object's name, the station enumerated, the command line).
+    // A failing enumeration still calls back with its names first.
+    void Fail(std::string function, DWORD lastError = ERROR_ACCESS_DENIED, int occurrence = 0,
+              std::optional<std::string> subject = std::nullopt);
+
+    // --- What happened ---------------------------------------------------
+    const std::vector<std::string>& Calls() const { return calls_; }
+    // The calls of the given functions only, or (among = false) of all others.
+    std::vector<std::string> CallsOf(std::initializer_list<std::string_view> functions, bool among = true) const;
+    std::vector<std::string> CallsExcept(std::initializer_list<std::string_view> functions) const {
+        return CallsOf(functions, false);
+    }
+    void ClearCalls() { calls_.clear(); }
+    const std::vector<MessageBoxShown>& MessageBoxes() const { return messageBoxes_; }
+    const std::vector<ProcessCreation>& ProcessCreations() const { return processCreations_; }
+    const std::vector<std::string>& Faults() const { return faults_; }
+
+    // Handles handed out and not yet closed; the process's own window
+    // station is not among them.
+    int OpenHandles() const { return static_cast<int>(open_.size()); }
+    HWINSTA OwnWinSta() const { return own_; }
+    HWINSTA CurrentWinSta() const { return current_; }
+    // The label under which the log shows a handle ("own", "winsta3", ...).
+    std::string Label(HANDLE handle) const;
+    // The window station that was the process's when a desktop was obtained.
+    std::string StationOfDesktop(HDESK desktop) const;
+
+    // --- Platform ---------------------------------------------------------
+    std::wstring CommandLine() override;
+    std::wstring ModuleFileName() override;
+    void InitCommonControls() override;
+    int ShowMessageBox(const std::wstring& text, const std::wstring& caption, UINT style) override;
+    [[noreturn]] void ExitProcess(UINT exitCode) override;
+    HWINSTA GetProcessWindowStation() override;
+    BOOL GetUserObjectInformationA(HANDLE object, int index, void* info, DWORD length, DWORD* needed) override;
+    HWINSTA OpenWindowStationA(const char* name, BOOL inherit, ACCESS_MASK access) override;
+    HWINSTA CreateWindowStationA(const char* name, DWORD flags, ACCESS_MASK access,
+                                 SECURITY_ATTRIBUTES* attributes) override;
+    BOOL SetProcessWindowStation(HWINSTA station) override;
+    HDESK OpenDesktopA(const char* name, DWORD flags, BOOL inherit, ACCESS_MASK access) override;
+    HDESK CreateDesktopA(const char* name, const char* device, DEVMODEA* mode, DWORD flags, ACCESS_MASK access,
+                         SECURITY_ATTRIBUTES* attributes) override;
+    BOOL CloseWindowStation(HWINSTA station) override;
+    BOOL CloseDesktop(HDESK desktop) override;
+    BOOL EnumWindowStationsA(WINSTAENUMPROCA callback, LPARAM parameter) override;
+    BOOL EnumDesktopsA(HWINSTA station, DESKTOPENUMPROCA callback, LPARAM parameter) override;
+    BOOL CreateProcessA(const char* applicationName, char* commandLine, SECURITY_ATTRIBUTES* processAttributes,
+                        SECURITY_ATTRIBUTES* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
+                        void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
+                        PROCESS_INFORMATION* processInformation) override;
+    DWORD GetLastError() override;
+    BOOL CloseHandle(HANDLE handle) override;
+
+private:
+    enum class Kind { WinSta, Desktop, Kernel };
+    struct Entry {
+        Kind kind;
+        std::string label;
+        std::string name;     // window stations and desktops
+        std::string station;  // desktops: the process's window station when obtained
+    };
+    struct FailRule {
+        std::string function;
+        DWORD lastError;
+        int occurrence;
+        std::optional<std::string> subject;
+    };
+
+    // Logs the call and tells whether a rule makes it fail, setting the last
+    // error either way.
+    bool Call(const char* function, std::initializer_list<std::string> arguments, const std::string& subject = {});
+    HANDLE Issue(Kind kind, const char* prefix, std::string name);
+    // Whether handle is live and of the kind; records a fault if not.
+    bool Expect(HANDLE handle, Kind kind, const char* function);
+    BOOL Close(HANDLE handle, Kind kind, const char* function);
+    std::string NameOf(HANDLE object) const;
+    BOOL Enumerate(const std::vector<EnumeratedName>& names, NAMEENUMPROCA callback, LPARAM parameter, bool failing);
+
+    std::vector<std::string> calls_;
+    std::vector<MessageBoxShown> messageBoxes_;
+    std::vector<ProcessCreation> processCreations_;
+    std::vector<std::string> faults_;
+    std::vector<FailRule> rules_;
+    std::map<std::string, int> callCounts_;
+    std::map<HANDLE, Entry> open_;
+    std::map<HANDLE, std::string> closed_;
+    std::uintptr_t nextNumber_ = 1;
+    HWINSTA own_;
+    HWINSTA current_;
+    DWORD lastError_ = 0;
+};
+
+// Hex as the log writes masks and flags: 0x109.
+std::string Hex(std::uint64_t value);
+
+// UTF-8 bytes of a wide text, whatever the active code page.
+std::string Utf8(std::wstring_view text);

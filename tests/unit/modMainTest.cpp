@@ -1,0 +1,234 @@
+// Start-up, the usage message, the version text, and the end of a run on a
+// failing support-library status.
+#include "modCommon.h"
+#include "modMain.h"
+#include "seamTest.h"
+#include "version.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::IsEmpty;
+
+const std::wstring kDescription =
+    L"Запустить программу с параметрами, указанными в CommandLine на рабочем столе, указанном в параметре "
+    L"DesktopName. Имя рабочего стола может также содержать имя оконной станции, в таком случае имя рабочего стола и "
+    L"имя оконной станции должны разделяться обратным слэшем. Если здесь будет указан вопросительный знак, программа "
+    L"запросит имя рабочего стола в специальном окне.";
+
+std::vector<std::wstring> LinesOf(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    size_t start = 0;
+    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
+        lines.push_back(text.substr(start, end - start));
+    }
+    lines.push_back(text.substr(start));
+    return lines;
+}
+
+// ---------------------------------------------------------------------------
+// Main and RunFromCommandLine
+
+using MainTest = SeamTest;
+
+TEST_F(MainTest, WithoutArgumentsPreparesThenShowsTheUsage) {
+    fake.commandLine = LR"("C:\Program Files\Launcher\Launcher.exe")";
+    Main();
+    EXPECT_THAT(fake.CallsExcept({"ModuleFileName"}),
+                ElementsAre("InitCommonControls()", "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_EQ(OnlyMessageBox().text, UsageText(ApplicationInfo()));
+    EXPECT_EQ(GetExitCode(), ExitCode::Done);
+}
+
+TEST_F(MainTest, ARejectedArgumentTextEndsTheRunWithItsMessage) {
+    fake.commandLine = LR"(Launcher.exe "Work")";
+    Main();
+    EXPECT_THAT(fake.CallsExcept({"ModuleFileName"}),
+                ElementsAre("InitCommonControls()", "CommandLine()", "ShowMessageBox(0x10)"));
+    EXPECT_EQ(OnlyMessageBox().text, L"Командная строка не должна быть пустой!");
+    EXPECT_EQ(GetExitCode(), ExitCode::ArgumentRejected);
+}
+
+class BlankArgumentsTest : public SeamTestWithParam<const wchar_t*> {};
+
+TEST_P(BlankArgumentsTest, ShowOnlyTheUsage) {
+    fake.commandLine = GetParam();
+    RunFromCommandLine();
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_EQ(box.style, 0x40u);
+    EXPECT_THAT(box.text, HasSubstr(L"Использование:"));
+    EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
+    EXPECT_EQ(GetExitCode(), ExitCode::Done);
+}
+
+INSTANTIATE_TEST_SUITE_P(CommandLines, BlankArgumentsTest,
+                         testing::Values(L"Launcher.exe", L"Launcher.exe    ", L"Launcher.exe \t \t",
+                                         LR"("C:\Program Files\Launcher.exe"   )"));
+
+TEST_F(MainTest, TrimsTheArgumentTextBeforeParsing) {
+    fake.commandLine = LR"("C:\Program Files\Launcher.exe"    "Work" notepad.exe   )";
+    RunFromCommandLine();
+    EXPECT_THAT(fake.MessageBoxes(), IsEmpty());
+    ASSERT_EQ(fake.ProcessCreations().size(), 1u);
+    EXPECT_EQ(fake.ProcessCreations()[0].commandLine, "notepad.exe");
+    EXPECT_EQ(fake.ProcessCreations()[0].desktop, "WinSta0\\Work");
+}
+
+// ---------------------------------------------------------------------------
+// The usage message
+
+TEST_F(MainTest, UsageTextIsEightLinesEndingWithTheDescription) {
+    ShowUsage();
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_EQ(box.style, 0x40u);
+    EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
+
+    const std::wstring expected = L"" LAUNCHER_TITLE L" 1.02.0018\r\n" LAUNCHER_COPYRIGHT
+                                  L"\r\n\r\nИспользование:\r\n\r\nLauncher[.EXE] \"DesktopName\" CommandLine\r\n\r\n" +
+                                  kDescription;
+    EXPECT_EQ(box.text, expected);
+
+    // Every break is CR LF, and there is none at the end.
+    const std::vector<std::wstring> lines = LinesOf(box.text);
+    ASSERT_EQ(lines.size(), 8u);
+    for (const std::wstring& line : lines) {
+        EXPECT_EQ(line.find_first_of(L"\r\n"), std::wstring::npos) << Utf8(line);
+    }
+    EXPECT_TRUE(box.text.ends_with(L"окне."));
+    EXPECT_EQ(lines[2], L"");
+    EXPECT_EQ(lines[3], L"Использование:");
+    EXPECT_EQ(lines[4], L"");
+    EXPECT_EQ(lines[6], L"");
+}
+
+TEST_F(MainTest, UsageNamesTheExecutableAsItWasStarted) {
+    fake.moduleFileName = LR"(D:\tools.v2\Start.exe)";
+    ShowUsage();
+    const std::vector<std::wstring> lines = LinesOf(OnlyMessageBox().text);
+    ASSERT_EQ(lines.size(), 8u);
+    EXPECT_EQ(lines[5], L"Start[.EXE] \"DesktopName\" CommandLine");
+}
+
+struct ExeNameCase {
+    const wchar_t* path;
+    const wchar_t* name;
+};
+
+class ExeNameFromPathTest : public testing::TestWithParam<ExeNameCase> {};
+
+TEST_P(ExeNameFromPathTest, DropsDirectoryAndExtension) {
+    EXPECT_EQ(ExeNameFromPath(GetParam().path), GetParam().name);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, ExeNameFromPathTest,
+                         testing::Values(ExeNameCase{LR"(C:\Program Files\Launcher\Launcher.exe)", L"Launcher"},
+                                         ExeNameCase{L"Launcher.exe", L"Launcher"},
+                                         ExeNameCase{L"C:/tools/Start.EXE", L"Start"},
+                                         ExeNameCase{LR"(C:\tools.v2\Start)", L"Start"},
+                                         ExeNameCase{LR"(C:\x\my.tool.exe)", L"my.tool"}));
+
+// ---------------------------------------------------------------------------
+// Version text and header
+
+struct VersionCase {
+    short major;
+    short minor;
+    short revision;
+    const wchar_t* text;
+};
+
+class GetAppVersionTest : public testing::TestWithParam<VersionCase> {};
+
+TEST_P(GetAppVersionTest, PadsMinorToTwoAndRevisionToFourDigits) {
+    AppInfo info;
+    info.major = GetParam().major;
+    info.minor = GetParam().minor;
+    info.revision = GetParam().revision;
+    EXPECT_EQ(GetAppVersion(info), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Versions, GetAppVersionTest,
+                         testing::Values(VersionCase{1, 2, 18, L"1.02.0018"}, VersionCase{1, 0, 0, L"1.00.0000"},
+                                         VersionCase{1, 10, 5, L"1.10.0005"}, VersionCase{1, 2, 12345, L"1.02.12345"},
+                                         VersionCase{10, 2, 18, L"10.02.0018"}, VersionCase{1, 123, 7, L"1.123.0007"}));
+
+TEST(GetAppHeaderTest, IsTitleVersionAndCopyrightOnTwoLines) {
+    AppInfo info;
+    info.title = L"Title";
+    info.copyright = L"(c) Someone";
+    info.major = 2;
+    info.minor = 3;
+    info.revision = 4;
+    EXPECT_EQ(GetAppHeader(info), L"Title 2.03.0004\r\n(c) Someone");
+}
+
+// The version is written down in three places; they must not drift apart.
+TEST(VersionTest, VersionTextAgreesWithTheNumbers) {
+    AppInfo info;
+    info.major = LAUNCHER_VERSION_MAJOR;
+    info.minor = LAUNCHER_VERSION_MINOR;
+    info.revision = LAUNCHER_VERSION_REVISION;
+    EXPECT_EQ(GetAppVersion(info), L"" LAUNCHER_VERSION_TEXT);
+}
+
+TEST(VersionTest, ProjectVersionAgreesWithTheNumbers) {
+    const std::string numbers = std::to_string(LAUNCHER_VERSION_MAJOR) + "." + std::to_string(LAUNCHER_VERSION_MINOR) +
+                                "." + std::to_string(LAUNCHER_VERSION_BUILD) + "." +
+                                std::to_string(LAUNCHER_VERSION_REVISION);
+    EXPECT_EQ(numbers, LAUNCHER_PROJECT_VERSION);
+}
+
+TEST(VersionTest, ManifestVersionAgreesWithTheNumbers) {
+    // This executable carries the launcher's own manifest.
+    const HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
+    ASSERT_NE(resource, nullptr);
+    const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, resource)));
+    const std::string manifest(bytes, SizeofResource(nullptr, resource));
+    EXPECT_THAT(manifest, HasSubstr("name=\"Launcher\" version=\"" LAUNCHER_PROJECT_VERSION "\""));
+}
+
+// ---------------------------------------------------------------------------
+// CheckStatus
+
+struct StatusCase {
+    ZsStatus status;
+    const wchar_t* name;
+};
+
+class CheckStatusTest : public SeamTestWithParam<StatusCase> {};
+
+TEST_P(CheckStatusTest, AFailingStatusIsReportedAndEndsTheProgram) {
+    UINT exitCode = 0;
+    try {
+        CheckStatus(GetParam().status, L"zsGetCurrentDirectory");
+        ADD_FAILURE() << "CheckStatus returned";
+    } catch (const ExitProcessCalled& exit) {
+        exitCode = exit.code;
+    }
+    EXPECT_EQ(exitCode, static_cast<UINT>(ExitCode::SupportFailure));
+    EXPECT_EQ(exitCode, 5u);
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_EQ(box.style, 0x10u);
+    EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
+    EXPECT_THAT(box.text, HasSubstr(L"zsGetCurrentDirectory"));
+    EXPECT_THAT(box.text, HasSubstr(GetParam().name));
+    EXPECT_THAT(fake.CallsExcept({"ModuleFileName"}), ElementsAre("ShowMessageBox(0x10)", "ExitProcess(5)"));
+}
+
+INSTANTIATE_TEST_SUITE_P(Statuses, CheckStatusTest,
+                         testing::Values(StatusCase{ZsStatus::InvalidArgument, L"InvalidArgument"},
+                                         StatusCase{ZsStatus::OutOfMemory, L"OutOfMemory"},
+                                         StatusCase{ZsStatus::SystemCallFailed, L"SystemCallFailed"}));
+
+TEST_F(MainTest, CheckStatusLetsOkPass) {
+    CheckStatus(ZsStatus::Ok, L"zsTrimEx");
+    EXPECT_THAT(fake.Calls(), IsEmpty());
+}
+
+}  // namespace

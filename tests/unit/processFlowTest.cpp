@@ -1,0 +1,176 @@
+// Launching a command line on a desktop: the name it is launched on, what
+// CreateProcessA receives, the failure message, and the handles.
+#include "modProcessFlow.h"
+#include "seamTest.h"
+#include "zentarisupport.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <ostream>
+
+namespace {
+
+using testing::ElementsAre;
+using testing::IsEmpty;
+
+using RunOnDesktopTest = SeamTest;
+
+std::wstring CurrentDirectory() {
+    std::wstring directory;
+    EXPECT_EQ(zsGetCurrentDirectory(directory), ZsStatus::Ok);
+    return directory;
+}
+
+// A name without backslash goes into the launcher's own window station,
+// whatever that station is called; any other name is used as it is.
+struct DesktopNameCase {
+    const char* ownWinSta;
+    const wchar_t* desktopName;
+    const char* launchedOn;
+};
+
+class RunOnDesktopNameTest : public SeamTestWithParam<DesktopNameCase> {};
+
+TEST_P(RunOnDesktopNameTest, NamesTheFullDesktopInTheStartupInformation) {
+    fake.ownWinStaName = GetParam().ownWinSta;
+    RunOnDesktop(L"notepad.exe", GetParam().desktopName);
+    ASSERT_EQ(fake.ProcessCreations().size(), 1u);
+    EXPECT_EQ(fake.ProcessCreations()[0].desktop, GetParam().launchedOn);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, RunOnDesktopNameTest,
+                         testing::Values(DesktopNameCase{"WinSta0", L"Work", "WinSta0\\Work"},
+                                         DesktopNameCase{"Service-0x0-3e7$", L"Work", "Service-0x0-3e7$\\Work"},
+                                         DesktopNameCase{"WinSta0", L"A\\B", "A\\B"},
+                                         DesktopNameCase{"WinSta0", L"\\B", "\\B"},
+                                         DesktopNameCase{"", L"Work", "\\Work"},
+                                         // Nothing can be opened, but the launch is still tried.
+                                         DesktopNameCase{"WinSta0", L"", "WinSta0\\"}));
+
+TEST_F(RunOnDesktopTest, CreatesTheProcessAsAskedAndClosesEverything) {
+    RunOnDesktop(L"cmd /k \"dir C:\\\"", L"Стол");
+
+    ASSERT_EQ(fake.ProcessCreations().size(), 1u);
+    const ProcessCreation& creation = fake.ProcessCreations()[0];
+    EXPECT_TRUE(creation.applicationNameNull);
+    EXPECT_EQ(creation.commandLine, "cmd /k \"dir C:\\\"");
+    EXPECT_TRUE(creation.processAttributesNull);
+    EXPECT_TRUE(creation.threadAttributesNull);
+    EXPECT_EQ(creation.inheritHandles, FALSE);
+    EXPECT_EQ(creation.creationFlags, 0x04000020u);
+    EXPECT_TRUE(creation.environmentNull);
+    EXPECT_EQ(creation.currentDirectory, Utf8(CurrentDirectory()));
+    EXPECT_EQ(creation.desktop, Utf8(L"WinSta0\\Стол"));
+
+    // Every other field of the start-up information stays zero.
+    STARTUPINFOA expected{};
+    expected.cb = sizeof expected;
+    expected.lpDesktop = creation.startupInfo.lpDesktop;
+    EXPECT_EQ(creation.startupInfo.cb, sizeof(STARTUPINFOA));
+    EXPECT_EQ(std::memcmp(&creation.startupInfo, &expected, sizeof expected), 0);
+
+    EXPECT_THAT(fake.Calls(),
+                ElementsAre("GetProcessWindowStation()", "GetUserObjectInformationA(own, 2, 1)",
+                            "GetUserObjectInformationA(own, 2, 8)", "GetProcessWindowStation()",
+                            "OpenWindowStationA(WinSta0, 0, 0x109)", "SetProcessWindowStation(winsta1)",
+                            "OpenDesktopA(" + Utf8(L"Стол") + ", 0x0, 0, 0x142)", "SetProcessWindowStation(own)",
+                            "CreateProcessA(NULL, cmd /k \"dir C:\\\", NULL, NULL, 0, 0x4000020, NULL, " +
+                                Utf8(CurrentDirectory()) + ", " + Utf8(L"WinSta0\\Стол") + ")",
+                            "GetLastError()", "CloseHandle(process3)", "CloseHandle(thread4)", "CloseDesktop(desktop2)",
+                            "CloseWindowStation(winsta1)"));
+    EXPECT_THAT(fake.MessageBoxes(), IsEmpty());
+    EXPECT_EQ(GetExitCode(), ExitCode::Done);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+TEST_F(RunOnDesktopTest, AFailedStartIsReportedWithItsErrorAndTheHandlesAreClosedAfterwards) {
+    fake.Fail("CreateProcessA", ERROR_FILE_NOT_FOUND);
+    RunOnDesktop(L"no-such-program.exe", L"Work");
+
+    // The error is read at once: the fake resets it on every later call.
+    const std::vector<std::string> calls = fake.Calls();
+    const auto created = std::find_if(calls.begin(), calls.end(),
+                                      [](const std::string& call) { return call.starts_with("CreateProcessA("); });
+    ASSERT_NE(created, calls.end());
+    ASSERT_NE(created + 1, calls.end());
+    EXPECT_EQ(created[1], "GetLastError()");
+    EXPECT_THAT(std::vector<std::string>(created + 2, calls.end()),
+                ElementsAre("ModuleFileName()", "ShowMessageBox(0x10)", "CloseDesktop(desktop2)",
+                            "CloseWindowStation(winsta1)"));
+
+    std::wstring description;
+    ASSERT_EQ(zsGetAPIErrorDescription(ERROR_FILE_NOT_FOUND, description), ZsStatus::Ok);
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_EQ(box.text,
+              L"Не удалось запустить программу.\r\n\r\nWin32 API error: 2 (0x00000002)\r\nDescription: " + description);
+    EXPECT_EQ(box.style, 0x10u);
+    EXPECT_EQ(GetExitCode(), ExitCode::ProcessNotCreated);
+    EXPECT_EQ(static_cast<int>(GetExitCode()), 2);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+// Whatever the opening of the target gave, the launch is attempted with the
+// full name and nothing stays open.
+struct LaunchPath {
+    const char* name;
+    std::function<void(FakePlatform&)> arrange;
+    bool launched;
+};
+
+void PrintTo(const LaunchPath& row, std::ostream* out) { *out << row.name; }
+
+class RunOnDesktopPathsTest : public SeamTestWithParam<LaunchPath> {};
+
+TEST_P(RunOnDesktopPathsTest, LeavesNoHandleOpen) {
+    GetParam().arrange(fake);
+    RunOnDesktop(L"notepad.exe", L"A\\B");
+    ASSERT_EQ(fake.ProcessCreations().size(), 1u);
+    EXPECT_EQ(fake.ProcessCreations()[0].desktop, "A\\B");
+    EXPECT_EQ(fake.MessageBoxes().size(), GetParam().launched ? 0u : 1u);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, RunOnDesktopPathsTest,
+    testing::Values(LaunchPath{"Started", [](FakePlatform&) {}, true},
+                    LaunchPath{"NotStarted", [](FakePlatform& f) { f.Fail("CreateProcessA"); }, false},
+                    LaunchPath{"NoWinSta",
+                               [](FakePlatform& f) {
+                                   f.Fail("OpenWindowStationA");
+                                   f.Fail("CreateWindowStationA");
+                               },
+                               true},
+                    LaunchPath{"SwitchRefused", [](FakePlatform& f) { f.Fail("SetProcessWindowStation", 5, 1); }, true},
+                    LaunchPath{"NoDesktop",
+                               [](FakePlatform& f) {
+                                   f.Fail("OpenDesktopA");
+                                   f.Fail("CreateDesktopA");
+                               },
+                               true},
+                    LaunchPath{"NoDesktopAndNotStarted",
+                               [](FakePlatform& f) {
+                                   f.Fail("OpenDesktopA");
+                                   f.Fail("CreateDesktopA");
+                                   f.Fail("CreateProcessA");
+                               },
+                               false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// 0 and -1 both mean "no handle": neither is passed to CloseHandle.
+class NoProcessHandleTest : public SeamTestWithParam<std::pair<HANDLE, HANDLE>> {};
+
+TEST_P(NoProcessHandleTest, IsNotClosed) {
+    fake.processHandles = GetParam();
+    RunOnDesktop(L"notepad.exe", L"A\\B");
+    EXPECT_THAT(fake.CallsOf({"CloseHandle"}), IsEmpty());
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Handles, NoProcessHandleTest,
+                         testing::Values(std::pair<HANDLE, HANDLE>{nullptr, INVALID_HANDLE_VALUE},
+                                         std::pair<HANDLE, HANDLE>{INVALID_HANDLE_VALUE, nullptr}));
+
+}  // namespace

@@ -1,0 +1,7 @@
+// The test executables link with -municode, so the entry point is wmain.
+#include <gmock/gmock.h>
+
+int wmain(int argc, wchar_t** argv) {
+    testing::InitGoogleMock(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,220 @@
+// Names of window objects, and opening or creating the target window station
+// and desktop.
+#include "modWinStaAndDesktops.h"
+#include "seamTest.h"
+
+#include <ostream>
+#include <vector>
+
+namespace {
+
+using testing::ElementsAre;
+using testing::ElementsAreArray;
+using testing::IsEmpty;
+using testing::SizeIs;
+
+// ---------------------------------------------------------------------------
+// GetUserObjectName and GetCurrentWinStaName
+
+using ObjectNameTest = SeamTest;
+
+TEST_F(ObjectNameTest, AsksForTheSizeThenForTheName) {
+    EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), L"WinSta0");
+    // "WinSta0" needs 8 bytes with its NUL.
+    EXPECT_THAT(fake.Calls(),
+                ElementsAre("GetUserObjectInformationA(own, 2, 1)", "GetUserObjectInformationA(own, 2, 8)"));
+}
+
+TEST_F(ObjectNameTest, NoNeededCountGivesTheEmptyTextWithoutASecondRequest) {
+    fake.Fail("GetUserObjectInformationA", ERROR_INVALID_HANDLE, 1);
+    EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), L"");
+    EXPECT_THAT(fake.Calls(), SizeIs(1));
+}
+
+TEST_F(ObjectNameTest, AZeroNeededCountGivesTheEmptyTextWithoutASecondRequest) {
+    fake.ownWinStaName = "";
+    fake.namesWithoutNul = true;
+    EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), L"");
+    EXPECT_THAT(fake.Calls(), SizeIs(1));
+}
+
+TEST_F(ObjectNameTest, AFailedSecondRequestGivesTheEmptyText) {
+    fake.Fail("GetUserObjectInformationA", ERROR_ACCESS_DENIED, 2);
+    EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), L"");
+    EXPECT_THAT(fake.Calls(), SizeIs(2));
+}
+
+// Several lengths, since whether a missing terminator shows depends on what
+// happens to follow a too short buffer on the heap.
+class NameWithoutNulTest : public SeamTestWithParam<const char*> {};
+
+TEST_P(NameWithoutNulTest, ComesBackWholeWhenItFillsTheWholeCount) {
+    const std::string name = GetParam();
+    fake.ownWinStaName = name;
+    fake.namesWithoutNul = true;
+    EXPECT_EQ(Utf8(GetUserObjectName(fake.OwnWinSta())), name);
+    EXPECT_EQ(fake.Calls().back(), "GetUserObjectInformationA(own, 2, " + std::to_string(name.size()) + ")");
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, NameWithoutNulTest, testing::Values("WS", "WinSta0", "Service1", "WinSta0-2"));
+
+TEST_F(ObjectNameTest, ConvertsANonAsciiNameFromTheAnsiCodePage) {
+    const std::wstring name = L"Станция-日本-\U0001F600";
+    fake.ownWinStaName = Utf8(name);
+    EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), name);
+}
+
+TEST_F(ObjectNameTest, CurrentWinStaNameIsTheNameOfTheProcessWindowStation) {
+    EXPECT_EQ(GetCurrentWinStaName(), L"WinSta0");
+    EXPECT_EQ(fake.Calls().front(), "GetProcessWindowStation()");
+    EXPECT_EQ(GetCurrentWinStaName(), GetUserObjectName(fake.OwnWinSta()));
+    // The process's own handle stays open (closing it would be a fault).
+    EXPECT_THAT(fake.CallsOf({"CloseWindowStation"}), IsEmpty());
+}
+
+TEST_F(ObjectNameTest, NoProcessWindowStationGivesTheEmptyText) {
+    fake.Fail("GetProcessWindowStation");
+    EXPECT_EQ(GetCurrentWinStaName(), L"");
+    EXPECT_THAT(fake.Calls(), ElementsAre("GetProcessWindowStation()"));
+}
+
+// ---------------------------------------------------------------------------
+// OpenOrCreateWinStaAndDesktop
+
+class OpenOrCreateTest : public SeamTest {
+protected:
+    // Declared after the fake (in the base), so they are closed through it.
+    UniqueWinSta winSta;
+    UniqueDesktop desktop;
+};
+
+// Each object is opened and, only where that fails, created; the desktop is
+// obtained while the target window station is the process's.
+struct OpenOrCreateCase {
+    const char* name;
+    bool openWinStaFails;
+    bool openDesktopFails;
+    std::vector<std::string> calls;
+};
+
+void PrintTo(const OpenOrCreateCase& row, std::ostream* out) { *out << row.name; }
+
+class OpenOrCreateVariantsTest : public OpenOrCreateTest, public testing::WithParamInterface<OpenOrCreateCase> {};
+
+TEST_P(OpenOrCreateVariantsTest, ObtainsBothAndSwitchesBack) {
+    const OpenOrCreateCase& row = GetParam();
+    if (row.openWinStaFails) {
+        fake.Fail("OpenWindowStationA");
+    }
+    if (row.openDesktopFails) {
+        fake.Fail("OpenDesktopA");
+    }
+    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
+
+    EXPECT_THAT(fake.Calls(), ElementsAreArray(row.calls));
+    EXPECT_EQ(fake.Label(winSta.get()), "winsta1");
+    EXPECT_EQ(fake.Label(desktop.get()), "desktop2");
+    EXPECT_EQ(fake.StationOfDesktop(desktop.get()), "A");
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+    EXPECT_EQ(fake.OpenHandles(), 2);
+}
+
+const char* const kSave = "GetProcessWindowStation()";
+const char* const kOpenA = "OpenWindowStationA(A, 0, 0x109)";
+const char* const kCreateA = "CreateWindowStationA(A, 0x0, 0x109, NULL)";
+const char* const kSwitchToA = "SetProcessWindowStation(winsta1)";
+const char* const kOpenB = "OpenDesktopA(B, 0x0, 0, 0x142)";
+const char* const kCreateB = "CreateDesktopA(B, NULL, NULL, 0x0, 0x142, NULL)";
+const char* const kSwitchBack = "SetProcessWindowStation(own)";
+
+INSTANTIATE_TEST_SUITE_P(
+    Variants, OpenOrCreateVariantsTest,
+    testing::Values(
+        OpenOrCreateCase{"BothOpened", false, false, {kSave, kOpenA, kSwitchToA, kOpenB, kSwitchBack}},
+        OpenOrCreateCase{"DesktopCreated", false, true, {kSave, kOpenA, kSwitchToA, kOpenB, kCreateB, kSwitchBack}},
+        OpenOrCreateCase{"WinStaCreated", true, false, {kSave, kOpenA, kCreateA, kSwitchToA, kOpenB, kSwitchBack}},
+        OpenOrCreateCase{
+            "BothCreated", true, true, {kSave, kOpenA, kCreateA, kSwitchToA, kOpenB, kCreateB, kSwitchBack}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OpenOrCreateTest, AWinStaNeitherOpenedNorCreatedLeavesBothNull) {
+    fake.Fail("OpenWindowStationA");
+    fake.Fail("CreateWindowStationA");
+    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
+    EXPECT_THAT(fake.Calls(), ElementsAre(kSave, kOpenA, "CreateWindowStationA(A, 0x0, 0x109, NULL)"));
+    EXPECT_FALSE(winSta);
+    EXPECT_FALSE(desktop);
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+}
+
+TEST_F(OpenOrCreateTest, ARefusedSwitchClosesTheWinStaAndLeavesBothNull) {
+    fake.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);
+    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
+    EXPECT_THAT(fake.Calls(), ElementsAre(kSave, kOpenA, kSwitchToA, "CloseWindowStation(winsta1)"));
+    EXPECT_FALSE(winSta);
+    EXPECT_FALSE(desktop);
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+TEST_F(OpenOrCreateTest, ADesktopNeitherOpenedNorCreatedSwitchesBackThenClosesTheWinSta) {
+    fake.Fail("OpenDesktopA");
+    fake.Fail("CreateDesktopA");
+    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
+    EXPECT_THAT(fake.Calls(),
+                ElementsAre(kSave, kOpenA, kSwitchToA, kOpenB, kCreateB, kSwitchBack, "CloseWindowStation(winsta1)"));
+    EXPECT_FALSE(winSta);
+    EXPECT_FALSE(desktop);
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+TEST_F(OpenOrCreateTest, AnEmptyDesktopHalfCallsNothingAndWritesNeither) {
+    winSta.reset(platform().OpenWindowStationA("Mine", FALSE, WINSTA_ENUMERATE));
+    desktop.reset(platform().OpenDesktopA("Mine", 0, FALSE, DESKTOP_ENUMERATE));
+    const HWINSTA winStaBefore = winSta.get();
+    const HDESK desktopBefore = desktop.get();
+    fake.ClearCalls();
+
+    OpenOrCreateWinStaAndDesktop(L"A\\", winSta, desktop);
+    EXPECT_THAT(fake.Calls(), IsEmpty());
+    EXPECT_EQ(winSta.get(), winStaBefore);
+    EXPECT_EQ(desktop.get(), desktopBefore);
+}
+
+TEST_F(OpenOrCreateTest, ALoneBackslashOnlyLooksUpTheCurrentWinSta) {
+    OpenOrCreateWinStaAndDesktop(L"\\", winSta, desktop);
+    EXPECT_THAT(fake.CallsExcept({"GetProcessWindowStation", "GetUserObjectInformationA"}), IsEmpty());
+    EXPECT_FALSE(winSta);
+    EXPECT_FALSE(desktop);
+}
+
+TEST_F(OpenOrCreateTest, AnEmptyCurrentWinStaNameIsPassedOnUnchanged) {
+    fake.ownWinStaName = "";
+    OpenOrCreateWinStaAndDesktop(L"Work", winSta, desktop);
+    EXPECT_THAT(fake.CallsOf({"OpenWindowStationA"}), ElementsAre("OpenWindowStationA(, 0, 0x109)"));
+    EXPECT_TRUE(desktop);
+}
+
+struct SplitCase {
+    const wchar_t* fullName;
+    const char* winSta;
+    const char* desktop;
+};
+
+class OpenOrCreateSplitTest : public OpenOrCreateTest, public testing::WithParamInterface<SplitCase> {};
+
+TEST_P(OpenOrCreateSplitTest, SplitsAtTheFirstBackslash) {
+    OpenOrCreateWinStaAndDesktop(GetParam().fullName, winSta, desktop);
+    EXPECT_THAT(fake.CallsOf({"OpenWindowStationA", "OpenDesktopA"}),
+                ElementsAre("OpenWindowStationA(" + std::string(GetParam().winSta) + ", 0, 0x109)",
+                            "OpenDesktopA(" + std::string(GetParam().desktop) + ", 0x0, 0, 0x142)"));
+    EXPECT_EQ(fake.StationOfDesktop(desktop.get()), GetParam().winSta);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, OpenOrCreateSplitTest,
+                         testing::Values(SplitCase{L"Work", "WinSta0", "Work"}, SplitCase{L"A\\B", "A", "B"},
+                                         SplitCase{L"\\B", "WinSta0", "B"}, SplitCase{L"A\\B\\C", "A", "B\\C"},
+                                         SplitCase{L"Станция\\Стол 1", "Станция", "Стол 1"}));
+
+}  // namespace

@@ -1,0 +1,151 @@
+// The support library, against the real system (under the UTF-8 code page
+// that the embedded manifest selects).
+#include "ansiText.h"
+#include "zentarisupport.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <string>
+
+namespace {
+
+using testing::HasSubstr;
+using testing::Not;
+
+// ---------------------------------------------------------------------------
+// zsTrimEx
+
+struct TrimCase {
+    const wchar_t* text;
+    const wchar_t* trimmed;
+};
+
+class ZsTrimExTest : public testing::TestWithParam<TrimCase> {};
+
+TEST_P(ZsTrimExTest, RemovesOuterBlanksAndTabsOnly) {
+    std::wstring trimmed = L"previous";
+    ASSERT_EQ(zsTrimEx(GetParam().text, trimmed), ZsStatus::Ok);
+    EXPECT_EQ(trimmed, GetParam().trimmed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, ZsTrimExTest,
+                         testing::Values(TrimCase{L"Work", L"Work"}, TrimCase{L"  Work  ", L"Work"},
+                                         TrimCase{L"\t Work \t", L"Work"}, TrimCase{L" My  Desk ", L"My  Desk"},
+                                         TrimCase{L"a\tb", L"a\tb"}, TrimCase{L"   ", L""}, TrimCase{L" \t \t", L""},
+                                         TrimCase{L"", L""}, TrimCase{L"\r\nx\r\n", L"\r\nx\r\n"},
+                                         TrimCase{L"\u00A0x\u00A0", L"\u00A0x\u00A0"}));
+
+// ---------------------------------------------------------------------------
+// zsGetStringFromPointerA and the ANSI code page
+
+TEST(AnsiCodePageTest, IsUtf8) { EXPECT_EQ(GetACP(), 65001u); }
+
+TEST(ZsGetStringFromPointerATest, RefusesANullAddressAndLeavesTheTextAlone) {
+    std::wstring text = L"unchanged";
+    EXPECT_EQ(zsGetStringFromPointerA(nullptr, text), ZsStatus::InvalidArgument);
+    EXPECT_EQ(text, L"unchanged");
+}
+
+TEST(ZsGetStringFromPointerATest, StopsAtTheFirstNul) {
+    const char bytes[] = {'W', 'o', 'r', 'k', '\0', 'X', '\0'};
+    std::wstring text;
+    ASSERT_EQ(zsGetStringFromPointerA(bytes, text), ZsStatus::Ok);
+    EXPECT_EQ(text, L"Work");
+}
+
+class RoundTripTest : public testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(RoundTripTest, IsLossless) {
+    const std::wstring original = GetParam();
+    const std::string ansi = ToAnsi(original);
+    std::wstring back;
+    ASSERT_EQ(zsGetStringFromPointerA(ansi.c_str(), back), ZsStatus::Ok);
+    EXPECT_EQ(back, original);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, RoundTripTest,
+                         testing::Values(L"WinSta0\\Default", L"Рабочий стол", L"桌面 デスクトップ",
+                                         L"\U0001F600 emoji", L"Ünïcödé ©"));
+
+TEST(ToAnsiTest, WritesUtf8Bytes) {
+    EXPECT_EQ(ToAnsi(L"Стол"), "\xD0\xA1\xD1\x82\xD0\xBE\xD0\xBB");
+    EXPECT_EQ(ToAnsi(L"\U0001F600"), "\xF0\x9F\x98\x80");
+}
+
+// ---------------------------------------------------------------------------
+// Error texts
+
+struct ErrorNumberCase {
+    DWORD code;
+    const wchar_t* text;
+};
+
+class ZsGetErrorNumberTest : public testing::TestWithParam<ErrorNumberCase> {};
+
+TEST_P(ZsGetErrorNumberTest, WritesDecimalAndHex) {
+    std::wstring text;
+    ASSERT_EQ(zsGetErrorNumber(GetParam().code, text), ZsStatus::Ok);
+    EXPECT_EQ(text, GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, ZsGetErrorNumberTest,
+                         testing::Values(ErrorNumberCase{0, L"0 (0x00000000)"}, ErrorNumberCase{2, L"2 (0x00000002)"},
+                                         ErrorNumberCase{1314, L"1314 (0x00000522)"},
+                                         ErrorNumberCase{0xFFFFFFFF, L"4294967295 (0xFFFFFFFF)"}));
+
+TEST(ZsGetAPIErrorDescriptionTest, GivesTheSystemTextWithoutItsLineBreak) {
+    std::wstring description;
+    ASSERT_EQ(zsGetAPIErrorDescription(ERROR_FILE_NOT_FOUND, description), ZsStatus::Ok);
+    ASSERT_FALSE(description.empty());
+    EXPECT_NE(description.back(), L'\n');
+    EXPECT_NE(description.back(), L'\r');
+    EXPECT_NE(description.back(), L' ');
+    EXPECT_THAT(description, Not(HasSubstr(L"Система не знает")));
+}
+
+TEST(ZsGetAPIErrorDescriptionTest, AnUnknownCodeGivesTheFallbackText) {
+    std::wstring description;
+    ASSERT_EQ(zsGetAPIErrorDescription(0x2000BEEF, description), ZsStatus::Ok);
+    EXPECT_EQ(description, L"Система не знает описания для этого кода.");
+}
+
+// ---------------------------------------------------------------------------
+// zsGetCurrentDirectory
+
+class ZsGetCurrentDirectoryTest : public testing::Test {
+protected:
+    void SetUp() override {
+        wchar_t previous[MAX_PATH];
+        ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, previous), 0u);
+        previous_ = previous;
+    }
+    void TearDown() override {
+        SetCurrentDirectoryW(previous_.c_str());
+        if (!created_.empty()) {
+            RemoveDirectoryW(created_.c_str());
+        }
+    }
+
+    std::wstring previous_;
+    std::wstring created_;
+};
+
+TEST_F(ZsGetCurrentDirectoryTest, FollowsTheProcessDirectory) {
+    wchar_t temp[MAX_PATH];
+    ASSERT_NE(GetTempPathW(MAX_PATH, temp), 0u);
+    created_ = std::wstring(temp) + L"каталог \U0001F600 " + std::to_wstring(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryW(created_.c_str(), nullptr));
+    ASSERT_TRUE(SetCurrentDirectoryW(created_.c_str()));
+
+    std::wstring directory;
+    ASSERT_EQ(zsGetCurrentDirectory(directory), ZsStatus::Ok);
+    wchar_t expected[MAX_PATH];
+    ASSERT_NE(GetCurrentDirectoryW(MAX_PATH, expected), 0u);
+    EXPECT_EQ(directory, expected);
+    EXPECT_THAT(directory, HasSubstr(L"каталог \U0001F600"));
+}
+
+}  // namespace
