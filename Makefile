@@ -20,7 +20,11 @@ build: deps
 run: build
 	@LAUNCHER_ARGS='$(ARGS)' tools/with-display tools/wine-run $(BUILD)/rawrun.exe $(BUILD)/Launcher.exe
 
+# Everything CI runs: static analysis, a minute of fuzzing, then the unit,
+# end-to-end and resource tests under Wine.
 test: build
+	@tools/lint
+	@tests/fuzz/run 60
 	@tools/with-display tools/test-under-wine
 
 format:

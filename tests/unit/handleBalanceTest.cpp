@@ -1,0 +1,94 @@
+// Every handle that the launch or the catalogue obtains is closed again, on
+// every path: each combination of failing system calls is run against the
+// fake, which counts what is still open and records any wrong close.
+#include "modDesktopsList.h"
+#include "modProcessFlow.h"
+#include "seamTest.h"
+
+#include <bitset>
+#include <string>
+#include <vector>
+
+namespace {
+
+// The calls of the launch that can fail; bit i of a mask makes the i-th fail.
+const std::vector<std::string> kLaunchCalls = {"OpenWindowStationA", "CreateWindowStationA", "SetProcessWindowStation",
+                                               "OpenDesktopA",       "CreateDesktopA",       "CreateProcessA"};
+
+struct LaunchPath {
+    unsigned failing;
+    const wchar_t* desktopName;
+};
+
+std::vector<LaunchPath> AllLaunchPaths() {
+    std::vector<LaunchPath> paths;
+    for (const wchar_t* name : {L"Work", L"Kiosk\\Main"}) {
+        for (unsigned mask = 0; mask < (1u << kLaunchCalls.size()); ++mask) {
+            paths.push_back({mask, name});
+        }
+    }
+    return paths;
+}
+
+class LaunchHandleBalanceTest : public SeamTestWithParam<LaunchPath> {};
+
+TEST_P(LaunchHandleBalanceTest, ClosesWhatItObtainedAndRestoresTheWindowStation) {
+    for (size_t call = 0; call < kLaunchCalls.size(); ++call) {
+        if ((GetParam().failing & (1u << call)) != 0) {
+            fake.Fail(kLaunchCalls[call]);
+        }
+    }
+    RunOnDesktop(L"probe.exe", GetParam().desktopName);
+
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+    EXPECT_EQ(fake.ProcessCreations().size(), 1u) << "the launch is tried whatever was obtained";
+    const bool created = (GetParam().failing & (1u << 5)) == 0;
+    EXPECT_EQ(fake.MessageBoxes().size(), created ? 0u : 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, LaunchHandleBalanceTest, testing::ValuesIn(AllLaunchPaths()),
+                         [](const testing::TestParamInfo<LaunchPath>& info) {
+                             return std::string(info.param.desktopName[0] == L'W' ? "Bare" : "Full") + "_" +
+                                    std::bitset<6>(info.param.failing).to_string();
+                         });
+
+class NoRows final : public DesktopsListTarget {
+public:
+    void AddDesktopsRow(const std::wstring&) override { ++rows; }
+    void SetShadowDesktopNames(StringList) override {}
+    int rows = 0;
+};
+
+// Bit 0 fails the enumeration of the stations; bits 1 to 3 refuse to open
+// station A, B or C; bits 4 to 6 fail the enumeration of their desktops.
+class CatalogueHandleBalanceTest : public SeamTestWithParam<unsigned> {};
+
+TEST_P(CatalogueHandleBalanceTest, ClosesEveryStationItOpened) {
+    const unsigned failing = GetParam();
+    const std::vector<std::string> stations = {"A", "B", "C"};
+    fake.windowStations = {"A", "B", "C"};
+    for (size_t i = 0; i < stations.size(); ++i) {
+        fake.desktopsOf[stations[i]] = {"Default", "Other"};
+        if ((failing & (1u << (1 + i))) != 0) {
+            fake.Fail("OpenWindowStationA", ERROR_ACCESS_DENIED, 0, stations[i]);
+        }
+        if ((failing & (1u << (4 + i))) != 0) {
+            fake.Fail("EnumDesktopsA", ERROR_ACCESS_DENIED, 0, stations[i]);
+        }
+    }
+    if ((failing & 1u) != 0) {
+        fake.Fail("EnumWindowStationsA");
+    }
+    NoRows target;
+    FillDesktopsList(target);
+
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    const bool enumerated = (failing & 1u) == 0;
+    const size_t opened = enumerated ? 3 - std::bitset<3>(failing >> 1).count() : 0;
+    EXPECT_EQ(fake.CallsOf({"CloseWindowStation"}).size(), opened);
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryPath, CatalogueHandleBalanceTest, testing::Range(0u, 1u << 7));
+
+}  // namespace
