@@ -333,6 +333,32 @@ TempDir::TempDir(std::wstring_view leaf) {
 
 TempDir::~TempDir() { RemoveTree(path_); }
 
+std::vector<std::wstring> WindowStations() {
+    std::vector<std::wstring> stations;
+    EnumWindowStationsW(
+        [](LPWSTR name, LPARAM parameter) -> BOOL {
+            reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&stations));
+    return stations;
+}
+
+std::vector<std::wstring> DesktopsOf(const std::wstring& station) {
+    std::vector<std::wstring> desktops;
+    if (const HWINSTA handle = OpenWindowStationW(station.c_str(), FALSE, WINSTA_ENUMERATE | WINSTA_ENUMDESKTOPS)) {
+        EnumDesktopsW(
+            handle,
+            [](LPWSTR name, LPARAM parameter) -> BOOL {
+                reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&desktops));
+        CloseWindowStation(handle);
+    }
+    return desktops;
+}
+
 HeldStation::HeldStation(const std::wstring& name, const std::vector<std::wstring>& desktops) {
     station_ = CreateWindowStationW(name.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
     // CreateDesktopW works in the process's window station: switch for it.
@@ -407,13 +433,19 @@ std::optional<ProbeReport> WaitForReport(const std::wstring& path, DWORD timeout
     return report;
 }
 
+std::wstring CommandLineOf(const RunOptions& options) { return L"\"" + options.exe + L"\"" + options.rawArguments; }
+
 LauncherRun::LauncherRun(const RunOptions& options) {
+    std::wstring commandLine = CommandLineOf(options);
+    if (commandLine.size() > kLongestCommandLine) {
+        startError_ = ERROR_FILENAME_EXCED_RANGE;
+        return;
+    }
     job_ = CreateJobObjectW(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
 
-    std::wstring commandLine = L"\"" + options.exe + L"\"" + options.rawArguments;
     std::wstring environment = EnvironmentBlock(options.extraEnv);
     std::wstring desktop = options.desktop;
     STARTUPINFOW startup{};
@@ -424,6 +456,7 @@ LauncherRun::LauncherRun(const RunOptions& options) {
                         CREATE_SUSPENDED | CREATE_UNICODE_ENVIRONMENT, environment.data(),
                         options.currentDirectory.empty() ? nullptr : options.currentDirectory.c_str(), &startup,
                         &info)) {
+        startError_ = GetLastError();
         return;
     }
     // Assigned before it runs a single instruction, so that nothing it starts
@@ -573,6 +606,14 @@ void PressOk(HWND box) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
 }
 
+std::wstring MessageTextOf(HWND box) {
+    const HWND textControl = GetDlgItem(box, 0xFFFF);
+    if (ClassOf(box) != L"#32770" || textControl == nullptr) {
+        return {};
+    }
+    return TextOf(textControl);
+}
+
 Outcome RunToEnd(const RunOptions& options) {
     Outcome outcome;
     LauncherRun run(options);
@@ -602,6 +643,46 @@ Outcome RunToEnd(const RunOptions& options) {
         run.WaitForAllToEnd(kReportTimeoutMs);
     }
     return outcome;
+}
+
+ProbeRun RunProbe(RunOptions options, const std::wstring& reportPath) {
+    options.extraEnv.emplace_back(L"PROBE_OUT", reportPath);
+    ProbeRun run;
+    run.outcome = RunToEnd(options);
+    if (run.outcome.exitCode == std::optional<DWORD>(kExitDone)) {
+        run.report = WaitForReport(reportPath);
+    }
+    return run;
+}
+
+std::string ReportField(const std::optional<ProbeReport>& report, const wchar_t* key) {
+    if (!report) {
+        return "<no report>";
+    }
+    const auto found = report->find(key);
+    return found == report->end() ? "<missing>" : Narrow(found->second);
+}
+
+std::vector<std::wstring> ListBoxRows(HWND list) {
+    std::vector<std::wstring> rows;
+    const LRESULT count = Ask(list, LB_GETCOUNT);
+    for (LRESULT row = 0; row < count; ++row) {
+        const LRESULT length = Ask(list, LB_GETTEXTLEN, static_cast<WPARAM>(row));
+        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
+        const LRESULT copied = Ask(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
+        rows.push_back(text);
+    }
+    return rows;
+}
+
+HWND ChildWindow(HWND parent, const std::wstring& className, const std::wstring& text) {
+    for (HWND child = GetWindow(parent, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (Lower(ClassOf(child)) == Lower(className) && (text.empty() || TextOf(child) == text)) {
+            return child;
+        }
+    }
+    return nullptr;
 }
 
 bool BringToFront(HWND window) {

@@ -27,6 +27,12 @@ inline constexpr DWORD kWindowTimeoutMs = 15000;
 inline constexpr DWORD kExitTimeoutMs = 15000;
 inline constexpr DWORD kReportTimeoutMs = 15000;
 
+// The longest command line, without its terminating NUL, that CreateProcessW
+// hands to a new process whole. Wine cuts a longer one to this length without
+// failing, so LauncherRun refuses to start the launcher with one: no test may
+// work on a text that the launcher never saw.
+inline constexpr size_t kLongestCommandLine = 32766;
+
 std::string Narrow(std::wstring_view text);  // UTF-8, for failure messages
 std::wstring Widen(std::string_view utf8);
 
@@ -46,6 +52,11 @@ std::wstring ProbePath();
 // A name nobody else uses: window stations and desktops outlive a test run
 // for as long as a process or a handle keeps them.
 std::wstring UniqueName(std::wstring_view stem);
+
+// Every window station, and the desktops of one, in the order in which the
+// system enumerates them; empty when they cannot be listed.
+std::vector<std::wstring> WindowStations();
+std::vector<std::wstring> DesktopsOf(const std::wstring& station);
 
 // Creates a window station with desktops in it and holds them, so that they
 // stay in existence (and listed) while a test uses them.
@@ -125,6 +136,10 @@ struct RunOptions {
     }
 };
 
+// The launcher's whole command line for these options: its quoted path, then
+// the raw arguments.
+std::wstring CommandLineOf(const RunOptions& options);
+
 // One run of the launcher, inside a job object so that whatever it starts is
 // counted, and killed when the run object goes.
 class LauncherRun {
@@ -135,6 +150,9 @@ public:
     ~LauncherRun();
 
     bool started() const { return process_ != nullptr; }
+    // Why the launcher was not started: the system's error, or
+    // ERROR_FILENAME_EXCED_RANGE for a command line over kLongestCommandLine.
+    DWORD startError() const { return startError_; }
     DWORD pid() const { return pid_; }
     std::optional<DWORD> WaitForExit(DWORD timeoutMs = kExitTimeoutMs);
     // The first visible top-level window of the launcher; null when it ends
@@ -149,6 +167,7 @@ public:
 private:
     HANDLE job_ = nullptr;
     HANDLE process_ = nullptr;
+    DWORD startError_ = ERROR_SUCCESS;
     DWORD pid_ = 0;
 };
 
@@ -172,6 +191,9 @@ std::wstring TextOf(HWND window);  // WM_GETTEXT, bounded
 // Empty unless the window is a message box (a #32770 with the text static).
 std::optional<MessageBoxView> ReadMessageBox(HWND window);
 void PressOk(HWND box);
+// The text of a message box, without looking at its icon: quick enough to
+// read many boxes at once. Empty for a window that is no message box.
+std::wstring MessageTextOf(HWND box);
 
 // Runs the launcher to its end, answering each message box with OK, and lets
 // whatever it started finish too.
@@ -182,6 +204,24 @@ struct Outcome {
     std::vector<std::wstring> otherWindows;  // captions of windows that were no message box
 };
 Outcome RunToEnd(const RunOptions& options);
+
+// A run that is to start the probe: the outcome, and the probe's report when
+// the launcher ended with kExitDone.
+struct ProbeRun {
+    Outcome outcome;
+    std::optional<ProbeReport> report;
+};
+// Sets PROBE_OUT to reportPath and runs the launcher to its end.
+ProbeRun RunProbe(RunOptions options, const std::wstring& reportPath);
+// A field of the report as UTF-8; a text in angle brackets, which no real
+// value of these tests is, when there is no report or no such field.
+std::string ReportField(const std::optional<ProbeReport>& report, const wchar_t* key);
+
+// The rows of a list box of another process, read with LB_GETTEXT.
+std::vector<std::wstring> ListBoxRows(HWND list);
+// The first child window of the class (compared without case) and, unless
+// text is empty, with that text.
+HWND ChildWindow(HWND parent, const std::wstring& className, const std::wstring& text = {});
 
 // Real input, through the system's input queue.
 bool BringToFront(HWND window);

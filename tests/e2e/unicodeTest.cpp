@@ -1,0 +1,190 @@
+// Names of window stations and desktops, and command lines, in one script
+// after another, including characters outside the Basic Multilingual Plane
+// (two UTF-16 units, four UTF-8 bytes): each must come out exactly as it went
+// in, in the started process and in the chooser's rows. The launcher hands
+// every text to the system through its ANSI calls, in UTF-8, so each text
+// makes the round trip wide -> UTF-8 -> wide at least once.
+#include "driver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+namespace e2e {
+namespace {
+
+struct Script {
+    const char* name;
+    std::wstring station;  // stem: each test makes it unique
+    std::wstring desktop;
+    std::wstring words;  // for the command line
+};
+
+void PrintTo(const Script& script, std::ostream* out) { *out << script.name; }
+
+const Script kScripts[] = {
+    {"Cyrillic", L"Станция", L"Рабочий стол Ёё", L"Привет, мир! «ёлка»"},
+    {"Greek", L"Σταθμός", L"Επιφάνεια ΑΩ", L"Γειά σου κόσμε ςσ"},
+    {"Cjk", L"工作站", L"桌面デスク책상", L"你好世界 こんにちは 안녕하세요"},
+    // Mathematical script S, a rocket, a grinning face, CJK Extension B and a
+    // musical G clef: none of them in the Basic Multilingual Plane.
+    {"BeyondBmp", L"\U0001D4E2\U0001F680", L"\U0001F600\U00020000", L"\U0001F384 \U0001D11E \U00020BB7"},
+    {"Mixed", L"Ж\U0001F30Dσ漢", L"Ω 桌 \U0001F600 д", L"a\U0001F600b Жσ漢"},
+};
+
+std::string Joined(const std::vector<std::wstring>& rows) {
+    std::string joined;
+    for (const std::wstring& row : rows) {
+        joined += '[';
+        joined += Narrow(row);
+        joined += ']';
+    }
+    return joined;
+}
+
+std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation()); }
+
+void ExpectLandedOn(const ProbeRun& run, const std::wstring& station, const std::wstring& desktop,
+                    const std::wstring& commandLine) {
+    EXPECT_TRUE(run.outcome.boxes.empty()) << Narrow(run.outcome.boxes.empty() ? L"" : run.outcome.boxes[0].text);
+    EXPECT_EQ(run.outcome.exitCode, std::optional<DWORD>(kExitDone));
+    ASSERT_TRUE(run.report.has_value()) << "the probe wrote no report";
+    EXPECT_EQ(ReportField(run.report, L"station"), Narrow(station));
+    EXPECT_EQ(ReportField(run.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(run.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
+    EXPECT_EQ(ReportField(run.report, L"commandLine"), Narrow(commandLine));
+}
+
+class UnicodeLaunch : public ::testing::TestWithParam<Script> {};
+
+TEST_P(UnicodeLaunch, FullAndBareNamesAndTheCommandLineArriveIntact) {
+    const Script& script = GetParam();
+    const TempDir dir;
+    const std::wstring commandLine = Quoted(ProbePath()) + L" " + script.words + L" \"" + script.words + L"\"";
+
+    // A new window station and desktop, both named in the script.
+    const std::wstring station = UniqueName(script.station);
+    const std::wstring desktop = UniqueName(script.desktop);
+    const ProbeRun full = RunProbe(RunOptions().Arguments(L" \"" + station + L"\\" + desktop + L"\" " + commandLine),
+                                   dir.File(L"full.txt"));
+    ExpectLandedOn(full, station, desktop, commandLine);
+
+    // A new desktop in the launcher's own station.
+    const std::wstring bare = UniqueName(script.desktop);
+    const ProbeRun own = RunProbe(RunOptions().Arguments(L" \"" + bare + L"\" " + commandLine), dir.File(L"bare.txt"));
+    ExpectLandedOn(own, OwnStationName(), bare, commandLine);
+}
+
+// Wine makes a missing station and desktop itself for a process started on
+// them, so the landings above do not show that the launcher named them right
+// when it made them. A launcher whose program does not exist holds what it
+// made while its failure message is up, and nothing else makes them.
+TEST_P(UnicodeLaunch, StationAndDesktopThatTheLauncherMakesBearTheNames) {
+    const Script& script = GetParam();
+    const std::wstring station = UniqueName(script.station);
+    const std::wstring desktop = UniqueName(script.desktop);
+    LauncherRun run(RunOptions().Arguments(L" \"" + station + L"\\" + desktop + L"\" no-such-program-e2e.exe"));
+    ASSERT_TRUE(run.started());
+    const HWND box = run.WaitForWindow();
+    ASSERT_NE(box, nullptr) << "no failure message";
+    EXPECT_TRUE(MessageTextOf(box).starts_with(L"Не удалось запустить программу.")) << Narrow(MessageTextOf(box));
+
+    const std::vector<std::wstring> stations = WindowStations();
+    EXPECT_NE(std::find(stations.begin(), stations.end(), station), stations.end())
+        << "no window station " << Narrow(station);
+    EXPECT_EQ(Joined(DesktopsOf(station)), Joined({desktop}));
+
+    PressOk(box);
+    EXPECT_EQ(run.WaitForExit(), std::optional<DWORD>(kExitProcessNotCreated));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, UnicodeLaunch, ::testing::ValuesIn(kScripts),
+                         [](const ::testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
+
+// The chooser lists a station and desktops named in the script, and Enter on
+// one of them starts the command line on exactly that desktop.
+class UnicodeChooser : public ::testing::TestWithParam<Script> {
+protected:
+    int Selected() const { return static_cast<int>(Ask(list_, LB_GETCURSEL)); }
+
+    // Walks with the arrow keys, one row at a time, to the target row.
+    ::testing::AssertionResult WalkTo(int target) const {
+        while (Selected() != target) {
+            const int next = Selected() + (target > Selected() ? 1 : -1);
+            if (!BringToFront(dialog_)) {
+                return ::testing::AssertionFailure() << "the dialog could not be brought to the front";
+            }
+            TapKey(target > Selected() ? VK_DOWN : VK_UP);
+            if (!WaitUntil([&] { return Selected() == next; }, 3000)) {
+                return ::testing::AssertionFailure() << "stuck on row " << Selected() << " on the way to " << target;
+            }
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    HWND dialog_ = nullptr;
+    HWND list_ = nullptr;
+};
+
+TEST_P(UnicodeChooser, RowsShowTheNamesAndEnterLandsOnTheChosenOne) {
+    const Script& script = GetParam();
+    const std::wstring station = UniqueName(script.station);
+    const std::wstring first = script.desktop + L" 1";
+    const std::wstring second = script.desktop + L" 2";
+    const HeldStation held(station, {first, second});
+    const std::wstring ownDesktop = UniqueName(script.desktop);
+    const HeldDesktops own({ownDesktop});
+    ASSERT_TRUE(held.ok() && own.ok());
+
+    const TempDir dir;
+    const std::wstring report = dir.File(L"report.txt");
+    const std::wstring commandLine = Quoted(ProbePath()) + L" " + script.words;
+    LauncherRun run(RunOptions().Arguments(L" \"?\" " + commandLine).Env(L"PROBE_OUT", report));
+    ASSERT_TRUE(run.started());
+    dialog_ = run.WaitForWindow();
+    ASSERT_NE(dialog_, nullptr) << "no dialog appeared";
+    list_ = ChildWindow(dialog_, L"ListBox");
+    ASSERT_NE(list_, nullptr);
+    const std::vector<std::wstring> rows = ListBoxRows(list_);
+
+    // A station row is the bare name; each desktop row below it is four
+    // blanks and the bare desktop name.
+    const auto rowOf = [&](const std::wstring& text, size_t from) {
+        const auto found =
+            std::find(rows.begin() + static_cast<std::ptrdiff_t>(std::min(from, rows.size())), rows.end(), text);
+        return found == rows.end() ? -1 : static_cast<int>(found - rows.begin());
+    };
+    const int stationRow = rowOf(station, 0);
+    ASSERT_GE(stationRow, 0) << "no row reads " << Narrow(station);
+    std::vector<std::wstring> group;
+    for (size_t row = static_cast<size_t>(stationRow) + 1; row < rows.size() && !rows[row].empty(); ++row) {
+        group.push_back(rows[row]);
+    }
+    std::vector<std::wstring> expected{L"    " + first, L"    " + second};
+    std::sort(group.begin(), group.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(Joined(group), Joined(expected));
+    const int ownRow = rowOf(OwnStationName(), 0);
+    ASSERT_GE(ownRow, 0);
+    EXPECT_GT(rowOf(L"    " + ownDesktop, static_cast<size_t>(ownRow)), ownRow)
+        << "the desktop of the own station is listed under it";
+
+    const int target = rowOf(L"    " + second, static_cast<size_t>(stationRow));
+    ASSERT_GT(target, stationRow) << "no row reads four blanks and " << Narrow(second);
+    ASSERT_TRUE(WalkTo(target));
+    TapKey(VK_RETURN);
+
+    EXPECT_EQ(run.WaitForExit(), std::optional<DWORD>(kExitDone));
+    const std::optional<ProbeReport> found = WaitForReport(report);
+    ASSERT_TRUE(found.has_value()) << "the probe wrote no report";
+    EXPECT_EQ(ReportField(found, L"station"), Narrow(station));
+    EXPECT_EQ(ReportField(found, L"desktop"), Narrow(second));
+    EXPECT_EQ(ReportField(found, L"startupDesktop"), Narrow(station + L"\\" + second));
+    EXPECT_EQ(ReportField(found, L"commandLine"), Narrow(commandLine));
+}
+
+INSTANTIATE_TEST_SUITE_P(Scripts, UnicodeChooser, ::testing::ValuesIn(kScripts),
+                         [](const ::testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace e2e
