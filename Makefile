@@ -5,7 +5,7 @@ export WINEPREFIX ?= $(CURDIR)/build/wine
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 
-.PHONY: all build run test fuzz lint deps format clean
+.PHONY: all build run test bench fuzz lint deps format clean
 
 all: build
 
@@ -20,12 +20,17 @@ build: deps
 run: build
 	@LAUNCHER_ARGS='$(ARGS)' tools/with-display tools/wine-run $(BUILD)/rawrun.exe $(BUILD)/Launcher.exe
 
-# Everything CI runs: static analysis, a minute of fuzzing, then the unit,
-# end-to-end and resource tests under Wine.
+# Everything CI runs: static analysis, a minute of fuzzing, a short run of
+# the benchmarks, then the unit, end-to-end and resource tests under Wine.
 test: build
 	@tools/lint
 	@tests/fuzz/run 60
+	@bench/run --smoke
 	@tools/with-display tools/test-under-wine
+
+# The full benchmarks behind docs/PERFORMANCE.md.
+bench: build
+	@bench/run
 
 format:
 	@clang-format -i $$(git ls-files '*.cpp' '*.h')

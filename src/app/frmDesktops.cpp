@@ -275,7 +275,12 @@ void frmDesktops::Form_Load() {
     bool fixed = false;
     CheckStatus(zsFixUserControlsContainerWindow(fixed), L"zsFixUserControlsContainerWindow");
 
+    // Otherwise the list box updates its scroll bar and invalidates itself for
+    // every row appended, which nearly doubles what each row of a long list
+    // costs; the dialog is not shown yet, so there is nothing to redraw.
+    SendMessageW(lstDesktops_, WM_SETREDRAW, FALSE, 0);
     FillDesktopsList(*this);
+    SendMessageW(lstDesktops_, WM_SETREDRAW, TRUE, 0);
 
     const auto count = static_cast<int>(SendMessageW(lstDesktops_, LB_GETCOUNT, 0, 0));
     if (count <= 0) {
