@@ -15,6 +15,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Thrown by ExitProcess, so that a test can watch a run end.
@@ -79,6 +80,9 @@ public:
         return CallsOf(functions, false);
     }
     void ClearCalls() { calls_.clear(); }
+    // Writes a call made outside the seam (a stand-in for the support
+    // library) into the same log, so that tests see one order of events.
+    void Note(std::string call) { calls_.push_back(std::move(call)); }
     const std::vector<MessageBoxShown>& MessageBoxes() const { return messageBoxes_; }
     const std::vector<ProcessCreation>& ProcessCreations() const { return processCreations_; }
     const std::vector<std::string>& Faults() const { return faults_; }

@@ -1,0 +1,157 @@
+// Main's own decisions, against a scripted support library: the order of
+// start-up, the branches that the real library never takes here (running
+// inside the development environment, a main window to put the icon on, a
+// host outside the Windows NT family), and a failing status at each step.
+#include "modCommon.h"
+#include "modMain.h"
+#include "scriptedSupport.h"
+#include "seamTest.h"
+#include "version.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using testing::Contains;
+using testing::ElementsAre;
+using testing::HasSubstr;
+using testing::IsEmpty;
+using testing::Not;
+
+const wchar_t kNotWindowsNt[] =
+    L"Эта программа может быть запущена только в Windows NT. Это связано с тем, что поддержка нескольких рабочих "
+    L"столов реализована только в этой системе.";
+
+class StartTest : public SeamTest {
+protected:
+    StartTest() { supportScript() = SupportScript{}; }
+
+    // The log without the calls that only name the executable for captions.
+    std::vector<std::string> Log() const { return fake.CallsExcept({"ModuleFileName"}); }
+
+    // Runs Main and gives the exit code of a run that a failing status ended,
+    // or nothing when Main returned.
+    std::optional<UINT> RunMain() {
+        try {
+            Main();
+        } catch (const ExitProcessCalled& exit) {
+            return exit.code;
+        }
+        return std::nullopt;
+    }
+};
+
+TEST_F(StartTest, PreparesInTheFixedOrderBeforeReadingTheCommandLine) {
+    fake.commandLine = L"Launcher.exe";
+    EXPECT_EQ(RunMain(), std::nullopt);
+    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
+                                   "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_THAT(supportScript().iconsSet, IsEmpty());
+    EXPECT_EQ(GetExitCode(), ExitCode::Done);
+}
+
+TEST_F(StartTest, AMainWindowGetsTheApplicationIcon) {
+    const auto window = reinterpret_cast<HWND>(0x5150);
+    supportScript().mainWindow = window;
+    EXPECT_EQ(RunMain(), std::nullopt);
+    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
+                                   "zsSetWindowResIconAll", "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_THAT(supportScript().iconsSet, ElementsAre(std::pair<HWND, std::wstring>(window, L"A_MAIN")));
+}
+
+TEST_F(StartTest, InsideTheDevelopmentEnvironmentTheMainWindowIsLeftAlone) {
+    supportScript().inIde = true;
+    supportScript().mainWindow = reinterpret_cast<HWND>(0x5150);
+    EXPECT_EQ(RunMain(), std::nullopt);
+    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsIsHostWinNT",
+                                   "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_THAT(supportScript().iconsSet, IsEmpty());
+}
+
+TEST_F(StartTest, OutsideWindowsNtRefusesBeforeLookingAtTheArguments) {
+    supportScript().isWinNT = false;
+    fake.commandLine = LR"(Launcher.exe "WinSta9\Work" notepad.exe)";
+    EXPECT_EQ(RunMain(), std::nullopt);
+    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
+                                   "zsIsHostWinNT", "ShowMessageBox(0x10)"));
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_EQ(box.text, kNotWindowsNt);
+    EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
+    EXPECT_EQ(GetExitCode(), ExitCode::NotWindowsNT);
+    EXPECT_EQ(static_cast<int>(GetExitCode()), 4);
+    EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
+}
+
+// A failing status at any step of start-up is reported with that function's
+// name, ends the run with exit code 5, and nothing after the step happens.
+struct FailingStep {
+    const char* function;
+    bool withMainWindow;
+};
+
+class StartFailureTest : public StartTest, public testing::WithParamInterface<FailingStep> {};
+
+TEST_P(StartFailureTest, EndsTheRunAtThatStep) {
+    const std::string function = GetParam().function;
+    supportScript().statuses[function] = ZsStatus::SystemCallFailed;
+    if (GetParam().withMainWindow) {
+        supportScript().mainWindow = reinterpret_cast<HWND>(0x5150);
+    }
+    fake.commandLine = LR"(Launcher.exe "WinSta0\Work" notepad.exe)";
+
+    EXPECT_EQ(RunMain(), 5u);
+    const std::vector<std::string> log = Log();
+    ASSERT_GE(log.size(), 3u);
+    EXPECT_EQ(log[log.size() - 3], function);
+    EXPECT_EQ(log[log.size() - 2], "ShowMessageBox(0x10)");
+    EXPECT_EQ(log.back(), "ExitProcess(5)");
+    EXPECT_THAT(log, Not(Contains("CommandLine()")));
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_THAT(box.text, HasSubstr(std::wstring(function.begin(), function.end())));
+    EXPECT_THAT(box.text, HasSubstr(L"SystemCallFailed"));
+    EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Steps, StartFailureTest,
+                         testing::Values(FailingStep{"zsRegisterAppPath", false}, FailingStep{"zsIsInIDE", false},
+                                         FailingStep{"zsGetThunderMainHandle", false},
+                                         FailingStep{"zsSetWindowResIconAll", true},
+                                         FailingStep{"zsIsHostWinNT", false}),
+                         [](const auto& info) { return std::string(info.param.function); });
+
+// During a launch, a failing status ends the run before a process is created;
+// a failure while describing a failed creation ends it instead of the message.
+TEST_F(StartTest, ACurrentDirectoryThatCannotBeReadStartsNothing) {
+    supportScript().statuses["zsGetCurrentDirectory"] = ZsStatus::SystemCallFailed;
+    fake.commandLine = LR"(Launcher.exe "WinSta0\Work" notepad.exe)";
+    EXPECT_EQ(RunMain(), 5u);
+    EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
+    EXPECT_THAT(OnlyMessageBox().text, HasSubstr(L"zsGetCurrentDirectory"));
+    EXPECT_THAT(Log(), Contains("ExitProcess(5)"));
+    EXPECT_THAT(Log(), Not(Contains(HasSubstr("CreateProcessA"))));
+}
+
+TEST_F(StartTest, ALaunchGoesFromTheDirectoryTheLibraryGives) {
+    supportScript().currentDirectory = L"D:\\Builds";
+    fake.commandLine = LR"(Launcher.exe "WinSta0\Work" notepad.exe)";
+    EXPECT_EQ(RunMain(), std::nullopt);
+    ASSERT_EQ(fake.ProcessCreations().size(), 1u);
+    EXPECT_EQ(fake.ProcessCreations()[0].currentDirectory, "D:\\Builds");
+    EXPECT_EQ(GetExitCode(), ExitCode::Done);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+}
+
+TEST_F(StartTest, AnErrorThatCannotBeDescribedEndsTheRunAsARunTimeError) {
+    supportScript().statuses["zsGetAPIErrorDescription"] = ZsStatus::OutOfMemory;
+    fake.Fail("CreateProcessA", ERROR_FILE_NOT_FOUND);
+    fake.commandLine = LR"(Launcher.exe "WinSta0\Work" missing.exe)";
+    EXPECT_EQ(RunMain(), 5u);
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_THAT(box.text, HasSubstr(L"zsGetAPIErrorDescription"));
+    EXPECT_THAT(box.text, Not(HasSubstr(L"Не удалось запустить программу.")));
+}
+
+}  // namespace
