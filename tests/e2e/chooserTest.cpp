@@ -17,28 +17,6 @@ const std::wstring kIndent = L"    ";
 bool IsDesktopRow(const std::wstring& row) { return row.size() > kIndent.size() && row.starts_with(kIndent); }
 bool IsStationRow(const std::wstring& row) { return !row.empty() && row.front() != L' '; }
 
-HWND ChildByText(HWND dialog, const std::wstring& className, const std::wstring& text) {
-    for (HWND child = GetWindow(dialog, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-        if (_wcsicmp(ClassOf(child).c_str(), className.c_str()) == 0 && (text.empty() || TextOf(child) == text)) {
-            return child;
-        }
-    }
-    return nullptr;
-}
-
-std::vector<std::wstring> Rows(HWND list) {
-    std::vector<std::wstring> rows;
-    const LRESULT count = Ask(list, LB_GETCOUNT);
-    for (LRESULT row = 0; row < count; ++row) {
-        const LRESULT length = Ask(list, LB_GETTEXTLEN, static_cast<WPARAM>(row));
-        std::wstring text(static_cast<size_t>(std::max<LRESULT>(length, 0)) + 1, L'\0');
-        const LRESULT copied = Ask(list, LB_GETTEXT, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(text.data()));
-        text.resize(static_cast<size_t>(std::clamp<LRESULT>(copied, 0, length)));
-        rows.push_back(text);
-    }
-    return rows;
-}
-
 // A rectangle of a child window in the client coordinates of its dialog.
 RECT RectIn(HWND dialog, HWND control) {
     RECT rect{};
@@ -57,27 +35,9 @@ RECT Expected(int left, int top, int width, int height) { return {left, top, lef
 // Every window station that this process can open to list desktops, with
 // them, in the order in which the system enumerates.
 std::vector<std::pair<std::wstring, std::vector<std::wstring>>> OwnCatalogue() {
-    std::vector<std::wstring> stations;
-    EnumWindowStationsW(
-        [](LPWSTR name, LPARAM parameter) -> BOOL {
-            reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&stations));
     std::vector<std::pair<std::wstring, std::vector<std::wstring>>> catalogue;
-    for (const std::wstring& station : stations) {
-        std::vector<std::wstring> desktops;
-        if (const HWINSTA handle = OpenWindowStationW(station.c_str(), FALSE, WINSTA_ENUMERATE | WINSTA_ENUMDESKTOPS)) {
-            EnumDesktopsW(
-                handle,
-                [](LPWSTR name, LPARAM parameter) -> BOOL {
-                    reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&desktops));
-            CloseWindowStation(handle);
-        }
-        catalogue.emplace_back(station, desktops);
+    for (const std::wstring& station : WindowStations()) {
+        catalogue.emplace_back(station, DesktopsOf(station));
     }
     return catalogue;
 }
@@ -163,11 +123,11 @@ protected:
         ASSERT_NE(dialog_, nullptr) << "no dialog appeared";
         ASSERT_EQ(ClassOf(dialog_), L"#32770");
         ASSERT_EQ(Narrow(TextOf(dialog_)), Narrow(kCaption));
-        list_ = ChildByText(dialog_, L"ListBox", L"");
-        ok_ = ChildByText(dialog_, L"Button", L"Ok");
-        cancel_ = ChildByText(dialog_, L"Button", L"Отмена");
+        list_ = ChildWindow(dialog_, L"ListBox", L"");
+        ok_ = ChildWindow(dialog_, L"Button", L"Ok");
+        cancel_ = ChildWindow(dialog_, L"Button", L"Отмена");
         ASSERT_TRUE(list_ != nullptr && ok_ != nullptr && cancel_ != nullptr);
-        rows_ = Rows(list_);
+        rows_ = ListBoxRows(list_);
     }
 
     // The first row with the text after the given one.
