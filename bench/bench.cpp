@@ -21,6 +21,7 @@
 #include "zentarisupport.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -365,46 +366,59 @@ void ChooserBenchmark(Channel& channel, const std::vector<int>& sizes, int warmu
     if (!versus.empty()) {
         programs.push_back({"versus \"?\"", [&](LONG& rows) { return ChooserOnce(versus, rows); }, {}});
     }
-    std::vector<double> rowsAt;
-    std::printf("\nChooser: start until the list is visible and filled (ms, %d rounds per size)\n", runs);
-    PrintHeader("program, desktops held (rows)");
-    for (const int size : sizes) {
-        const auto held = HoldDesktops(size, kStations);
-        std::vector<std::vector<double>> ms(programs.size());
-        std::vector<std::vector<double>> toLauncher(programs.size());
-        LONG launcherRows = 0;
-        for (int round = -warmup; round < runs; ++round) {
+    // ms[size][program], and the launcher's time over each program's within
+    // the same round and size.
+    const auto grid = [&] {
+        return std::vector<std::vector<std::vector<double>>>(sizes.size(),
+                                                             std::vector<std::vector<double>>(programs.size()));
+    };
+    auto ms = grid();
+    auto toLauncher = grid();
+    std::vector<double> rowsAt(sizes.size());
+    for (int round = -warmup; round < runs; ++round) {
+        // The sizes take turns as the programs do, so that a drift of the
+        // machine's speed is not taken for a cost of the rows.
+        for (size_t j = 0; j < sizes.size(); ++j) {
+            const size_t s = (j + static_cast<size_t>(round + warmup)) % sizes.size();
             std::vector<double> times(programs.size());
-            for (size_t k = 0; k < programs.size(); ++k) {
-                const size_t which = (k + static_cast<size_t>(round + warmup)) % programs.size();
-                LONG rows = 0;
-                times[which] = programs[which].once(rows);
-                if (rows < size) {
-                    Broken(programs[which].label + ": fewer rows than there are desktops");
-                }
-                if (which == 0) {
-                    launcherRows = rows;
+            {
+                const auto held = HoldDesktops(sizes[s], kStations);
+                for (size_t k = 0; k < programs.size(); ++k) {
+                    const size_t which = (k + static_cast<size_t>(round + warmup)) % programs.size();
+                    LONG rows = 0;
+                    times[which] = programs[which].once(rows);
+                    if (rows < sizes[s]) {
+                        Broken(programs[which].label + ": fewer rows than there are desktops");
+                    }
+                    if (which == 0) {
+                        rowsAt[s] = static_cast<double>(rows);
+                    }
                 }
             }
             if (round >= 0) {
                 for (size_t p = 0; p < programs.size(); ++p) {
-                    ms[p].push_back(times[p]);
-                    toLauncher[p].push_back(times[0] / times[p]);
+                    ms[s][p].push_back(times[p]);
+                    toLauncher[s][p].push_back(times[0] / times[p]);
                 }
             }
+            // Let Wine drop the released stations before the next size.
+            Sleep(1000);
         }
-        const std::string tag = ", " + std::to_string(size) + " (" + std::to_string(launcherRows) + ")";
+    }
+
+    std::printf("\nChooser: start until the list is visible and filled (ms, %d rounds, sizes interleaved)\n", runs);
+    PrintHeader("program, desktops held (rows)");
+    for (size_t s = 0; s < sizes.size(); ++s) {
+        const std::string tag = ", " + std::to_string(sizes[s]) + " (" + std::to_string(std::lround(rowsAt[s])) + ")";
         for (size_t p = 0; p < programs.size(); ++p) {
-            const Stats stats = Summarise(ms[p]);
-            PrintRow((programs[p].label + tag).c_str(), stats, ms[p].size());
+            const Stats stats = Summarise(ms[s][p]);
+            PrintRow((programs[p].label + tag).c_str(), stats, ms[s][p].size());
             programs[p].medians.push_back(stats.median);
         }
         for (size_t p = 1; p < programs.size(); ++p) {
-            PrintRow(("  Launcher / " + programs[p].label).c_str(), Summarise(toLauncher[p]), toLauncher[p].size());
+            PrintRow(("  Launcher / " + programs[p].label).c_str(), Summarise(toLauncher[s][p]),
+                     toLauncher[s][p].size());
         }
-        rowsAt.push_back(launcherRows);
-        // Let Wine drop the names of the released objects before the next size.
-        Sleep(1500);
     }
     if (sizes.size() < 2) {
         return;
