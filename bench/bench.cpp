@@ -48,6 +48,16 @@ double Quantile(const std::vector<double>& sorted, double q) {
     return sorted[below] + (sorted[above] - sorted[below]) * (at - static_cast<double>(below));
 }
 
+// The first program's time over the other's, round by round: both were
+// measured in the same rounds, in the same order.
+std::vector<double> RoundRatios(const std::vector<double>& first, const std::vector<double>& other) {
+    std::vector<double> ratios;
+    for (size_t round = 0; round < first.size() && round < other.size(); ++round) {
+        ratios.push_back(first[round] / other[round]);
+    }
+    return ratios;
+}
+
 Stats Summarise(std::vector<double> values) {
     if (values.empty()) {
         return {};
@@ -209,13 +219,7 @@ void LaunchBenchmark(Channel& channel, int warmup, int runs, const std::wstring&
     for (const Variant& variant : variants) {
         PrintRow(variant.label, Summarise(variant.ms), variant.ms.size());
     }
-    const auto pairedRatio = [&](size_t other) {
-        std::vector<double> ratios;
-        for (size_t i = 0; i < variants[0].ms.size(); ++i) {
-            ratios.push_back(variants[0].ms[i] / variants[other].ms[i]);
-        }
-        return Summarise(ratios);
-    };
+    const auto pairedRatio = [&](size_t other) { return Summarise(RoundRatios(variants[0].ms, variants[other].ms)); };
     PrintHeader("ratio, same round");
     PrintRow("Launcher / conformant floor", pairedRatio(1), variants[0].ms.size());
     PrintRow("Launcher / conformant + manifest", pairedRatio(2), variants[0].ms.size());
@@ -366,14 +370,8 @@ void ChooserBenchmark(Channel& channel, const std::vector<int>& sizes, int warmu
     if (!versus.empty()) {
         programs.push_back({"versus \"?\"", [&](LONG& rows) { return ChooserOnce(versus, rows); }, {}});
     }
-    // ms[size][program], and the launcher's time over each program's within
-    // the same round and size.
-    const auto grid = [&] {
-        return std::vector<std::vector<std::vector<double>>>(sizes.size(),
-                                                             std::vector<std::vector<double>>(programs.size()));
-    };
-    auto ms = grid();
-    auto toLauncher = grid();
+    // ms[size][program][round]
+    std::vector<std::vector<std::vector<double>>> ms(sizes.size(), std::vector<std::vector<double>>(programs.size()));
     std::vector<double> rowsAt(sizes.size());
     for (int round = -warmup; round < runs; ++round) {
         // The sizes take turns as the programs do, so that a drift of the
@@ -398,7 +396,6 @@ void ChooserBenchmark(Channel& channel, const std::vector<int>& sizes, int warmu
             if (round >= 0) {
                 for (size_t p = 0; p < programs.size(); ++p) {
                     ms[s][p].push_back(times[p]);
-                    toLauncher[s][p].push_back(times[0] / times[p]);
                 }
             }
             // Let Wine drop the released stations before the next size.
@@ -416,8 +413,8 @@ void ChooserBenchmark(Channel& channel, const std::vector<int>& sizes, int warmu
             programs[p].medians.push_back(stats.median);
         }
         for (size_t p = 1; p < programs.size(); ++p) {
-            PrintRow(("  Launcher / " + programs[p].label).c_str(), Summarise(toLauncher[s][p]),
-                     toLauncher[s][p].size());
+            PrintRow(("  Launcher / " + programs[p].label).c_str(), Summarise(RoundRatios(ms[s][0], ms[s][p])),
+                     ms[s][p].size());
         }
     }
     if (sizes.size() < 2) {

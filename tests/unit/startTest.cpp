@@ -25,6 +25,10 @@ const wchar_t kNotWindowsNt[] =
     L"Эта программа может быть запущена только в Windows NT. Это связано с тем, что поддержка нескольких рабочих "
     L"столов реализована только в этой системе.";
 
+// A window that the scripted library hands out as the main window; never
+// used as a real one.
+const HWND kMainWindow = reinterpret_cast<HWND>(0x5150);
+
 class StartTest : public SeamTest {
 protected:
     StartTest() { supportScript() = SupportScript{}; }
@@ -54,17 +58,16 @@ TEST_F(StartTest, PreparesInTheFixedOrderBeforeReadingTheCommandLine) {
 }
 
 TEST_F(StartTest, AMainWindowGetsTheApplicationIcon) {
-    const auto window = reinterpret_cast<HWND>(0x5150);
-    supportScript().mainWindow = window;
+    supportScript().mainWindow = kMainWindow;
     EXPECT_EQ(RunMain(), std::nullopt);
     EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
                                    "zsSetWindowResIconAll", "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
-    EXPECT_THAT(supportScript().iconsSet, ElementsAre(std::pair<HWND, std::wstring>(window, L"A_MAIN")));
+    EXPECT_THAT(supportScript().iconsSet, ElementsAre(std::pair<HWND, std::wstring>(kMainWindow, L"A_MAIN")));
 }
 
 TEST_F(StartTest, InsideTheDevelopmentEnvironmentTheMainWindowIsLeftAlone) {
     supportScript().inIde = true;
-    supportScript().mainWindow = reinterpret_cast<HWND>(0x5150);
+    supportScript().mainWindow = kMainWindow;
     EXPECT_EQ(RunMain(), std::nullopt);
     EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsIsHostWinNT",
                                    "CommandLine()", "ShowMessageBox(0x40)"));
@@ -98,7 +101,7 @@ TEST_P(StartFailureTest, EndsTheRunAtThatStep) {
     const std::string function = GetParam().function;
     supportScript().statuses[function] = ZsStatus::SystemCallFailed;
     if (GetParam().withMainWindow) {
-        supportScript().mainWindow = reinterpret_cast<HWND>(0x5150);
+        supportScript().mainWindow = kMainWindow;
     }
     fake.commandLine = LR"(Launcher.exe "WinSta0\Work" notepad.exe)";
 
