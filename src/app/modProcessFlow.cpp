@@ -21,6 +21,29 @@ void ShowLaunchFailure(DWORD errorCode) {
         kErrorBox);
 }
 
+// Windows connects a new process to its window station and desktop only at
+// its first call into USER32, by the name in lpDesktop, and destroys a window
+// station or desktop as soon as its last handle closes. When this run created
+// them, its own handles are the only ones, so the new process is given a
+// reference of its own to each, before those handles close: the objects then
+// live exactly as long as the process. The references carry no access right
+// and are not inheritable, so they grant nothing and are never taken for the
+// process's connection, which the system opens by name with the rights that
+// the program is due. A refused hand-over (a protected process, say) does not
+// undo the start.
+void HandOverWinStaAndDesktop(HANDLE process, HWINSTA winSta, HDESK desktop) {
+    if (process == nullptr || process == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    const HANDLE self = platform().GetCurrentProcess();
+    for (const HANDLE object : {static_cast<HANDLE>(winSta), static_cast<HANDLE>(desktop)}) {
+        if (object != nullptr) {
+            HANDLE reference = nullptr;
+            platform().DuplicateHandle(self, object, process, &reference, 0, FALSE, 0);
+        }
+    }
+}
+
 }  // namespace
 
 void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
@@ -53,7 +76,9 @@ void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
     UniqueKernelHandle process(processInformation.hProcess);
     UniqueKernelHandle thread(processInformation.hThread);
 
-    if (!created) {
+    if (created) {
+        HandOverWinStaAndDesktop(processInformation.hProcess, winSta.get(), desktop.get());
+    } else {
         SetExitCode(ExitCode::ProcessNotCreated);
         ShowLaunchFailure(errorCode);
     }

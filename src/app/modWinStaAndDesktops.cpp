@@ -7,8 +7,16 @@
 
 #include <vector>
 
+namespace {
+
+// Requests of a name once its size is known: the first, and two with a
+// buffer grown each time.
+constexpr int kNameRequests = 3;
+
+}  // namespace
+
 std::wstring GetUserObjectName(HANDLE object) {
-    // The first request only learns the size; the second buffer is one byte
+    // The first request only learns the size; every later buffer is one byte
     // longer than the system is told, so the name always ends in a NUL.
     DWORD needed = 0;
     std::vector<char> buffer(1, '\0');
@@ -16,10 +24,21 @@ std::wstring GetUserObjectName(HANDLE object) {
     if (static_cast<LONG>(needed) <= 0) {
         return {};
     }
-    const DWORD length = needed;
-    buffer.assign(static_cast<size_t>(length) + 1, '\0');
-    if (!platform().GetUserObjectInformationA(object, UOI_NAME, buffer.data(), length, &needed)) {
-        return {};
+    // The size that comes back is that of the name in UTF-16, while the name
+    // arrives in the ANSI code page, UTF-8, where most CJK characters take
+    // three bytes instead of two. A refused request is repeated with twice the
+    // buffer, twice at most: four times the size counted in UTF-16 bytes, or
+    // even in UTF-16 units, holds any name.
+    DWORD length = needed;
+    for (int request = 1;; ++request) {
+        buffer.assign(static_cast<size_t>(length) + 1, '\0');
+        if (platform().GetUserObjectInformationA(object, UOI_NAME, buffer.data(), length, &needed)) {
+            break;
+        }
+        if (request == kNameRequests || length > MAXDWORD / 4) {
+            return {};
+        }
+        length *= 2;
     }
     std::wstring name;
     CheckStatus(zsGetStringFromPointerA(buffer.data(), name), L"zsGetStringFromPointerA");

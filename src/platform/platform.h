@@ -43,6 +43,13 @@ public:
                                 PROCESS_INFORMATION* processInformation) = 0;
     virtual DWORD GetLastError() = 0;
     virtual BOOL CloseHandle(HANDLE handle) = 0;
+    virtual HANDLE GetCurrentProcess() = 0;
+    virtual BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target,
+                                 DWORD access, BOOL inherit, DWORD options) = 0;
+
+    // Dialogs (user32).
+    virtual HWND CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                            DLGPROC dialogProc, LPARAM initParam) = 0;
 };
 
 // The platform in force: the real system unless a PlatformOverride is alive.

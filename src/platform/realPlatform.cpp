@@ -80,6 +80,18 @@ public:
     DWORD GetLastError() override { return ::GetLastError(); }
 
     BOOL CloseHandle(HANDLE handle) override { return ::CloseHandle(handle); }
+
+    HANDLE GetCurrentProcess() override { return ::GetCurrentProcess(); }
+
+    BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target, DWORD access,
+                         BOOL inherit, DWORD options) override {
+        return ::DuplicateHandle(sourceProcess, source, targetProcess, target, access, inherit, options);
+    }
+
+    HWND CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                    DLGPROC dialogProc, LPARAM initParam) override {
+        return ::CreateDialogIndirectParamW(instance, dialogTemplate, owner, dialogProc, initParam);
+    }
 };
 
 RealPlatform realPlatform;

@@ -10,6 +10,10 @@ namespace {
 // Handle values far from 0 and -1, which mean "none" to the code under test.
 constexpr std::uintptr_t kOwnWinStaValue = 0xF00;
 constexpr std::uintptr_t kFirstHandleValue = 0x1000;
+// Handles in the table of a started process: never valid in the launcher.
+constexpr std::uintptr_t kFirstForeignHandleValue = 0x80000;
+const HANDLE kSelf = reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(-1));
+constexpr DWORD kStatusDllInitFailed = 0xC0000142;
 
 std::string Text(const char* text) { return text == nullptr ? "NULL" : text; }
 
@@ -56,6 +60,9 @@ std::string FakePlatform::Label(HANDLE handle) const {
     if (handle == own_) {
         return "own";
     }
+    if (handle == kSelf) {
+        return "self";
+    }
     if (const auto found = open_.find(handle); found != open_.end()) {
         return found->second.label;
     }
@@ -91,11 +98,125 @@ bool FakePlatform::Call(const char* function, std::initializer_list<std::string>
     return false;
 }
 
-HANDLE FakePlatform::Issue(Kind kind, const char* prefix, std::string name) {
+HANDLE FakePlatform::Issue(Kind kind, const char* prefix, std::string name, int object) {
     const std::uintptr_t number = nextNumber_++;
     const HANDLE handle = reinterpret_cast<HANDLE>(kFirstHandleValue + 4 * number);
-    open_[handle] = Entry{kind, prefix + std::to_string(number), std::move(name), NameOf(current_)};
+    open_[handle] = Entry{kind, prefix + std::to_string(number), std::move(name), NameOf(current_), object};
+    if (object >= 0) {
+        ++objects_[static_cast<size_t>(object)].handles;
+    }
     return handle;
+}
+
+int FakePlatform::FindAlive(Kind kind, int in, const std::string& name) const {
+    for (size_t i = 0; i < objects_.size(); ++i) {
+        const Object& object = objects_[i];
+        if (object.alive() && object.kind == kind && object.in == in && object.name == name) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+int FakePlatform::Find(Kind kind, int in, const std::string& name) {
+    const int found = FindAlive(kind, in, name);
+    if (found >= 0) {
+        return found;
+    }
+    const bool own = kind == Kind::WinSta && name == ownWinStaName;
+    return own || everyNameExists ? Make(kind, in, name, true) : -1;
+}
+
+int FakePlatform::Make(Kind kind, int in, const std::string& name, bool heldForGood) {
+    objects_.push_back(Object{kind, in, name, 0, heldForGood});
+    return static_cast<int>(objects_.size()) - 1;
+}
+
+void FakePlatform::Release(int object) {
+    if (object >= 0) {
+        --objects_[static_cast<size_t>(object)].handles;
+    }
+}
+
+int FakePlatform::CurrentStation() {
+    if (current_ == own_) {
+        return Find(Kind::WinSta, -1, ownWinStaName);
+    }
+    const auto found = open_.find(current_);
+    return found == open_.end() ? -1 : found->second.object;
+}
+
+HANDLE FakePlatform::OpenObject(Kind kind, const std::string& name, bool create) {
+    const int in = kind == Kind::Desktop ? CurrentStation() : -1;
+    int object = kind == Kind::Desktop && in < 0 ? -1 : Find(kind, in, name);
+    if (object < 0 && create && (kind == Kind::WinSta || in >= 0)) {
+        object = Make(kind, in, name, false);
+    }
+    if (object < 0) {
+        lastError_ = ERROR_FILE_NOT_FOUND;
+        return nullptr;
+    }
+    return Issue(kind, kind == Kind::WinSta ? "winsta" : "desktop", name, object);
+}
+
+void FakePlatform::Exists(const std::string& station, const std::string& desktop) {
+    int in = FindAlive(Kind::WinSta, -1, station);
+    if (in < 0) {
+        in = Make(Kind::WinSta, -1, station, true);
+    }
+    if (!desktop.empty() && FindAlive(Kind::Desktop, in, desktop) < 0) {
+        Make(Kind::Desktop, in, desktop, true);
+    }
+}
+
+bool FakePlatform::IsAlive(const std::string& station, const std::string& desktop) const {
+    const int in = FindAlive(Kind::WinSta, -1, station);
+    return in >= 0 && (desktop.empty() || FindAlive(Kind::Desktop, in, desktop) >= 0);
+}
+
+void FakePlatform::ConnectStartedProcesses() {
+    for (StartedProcess& process : started_) {
+        if (process.state != "starting") {
+            continue;
+        }
+        // The name was given in full: the system opens both objects by it,
+        // and creates neither.
+        const size_t backslash = process.desktop.find('\\');
+        const int station =
+            backslash == std::string::npos ? -1 : FindAlive(Kind::WinSta, -1, process.desktop.substr(0, backslash));
+        const int desktop = station < 0 ? -1 : FindAlive(Kind::Desktop, station, process.desktop.substr(backslash + 1));
+        if (desktop < 0) {
+            for (const int object : std::exchange(process.held, {})) {
+                Release(object);
+            }
+            process.state = "ended " + Hex(kStatusDllInitFailed);
+            continue;
+        }
+        for (const int object : {station, desktop}) {
+            ++objects_[static_cast<size_t>(object)].handles;
+            process.held.push_back(object);
+        }
+        process.state = "running on " + process.desktop;
+    }
+}
+
+void FakePlatform::EndStartedProcesses() {
+    for (StartedProcess& process : started_) {
+        for (const int object : std::exchange(process.held, {})) {
+            Release(object);
+        }
+        if (process.state == "starting" || process.state.starts_with("running")) {
+            process.state = "ended";
+        }
+    }
+}
+
+std::vector<std::string> FakePlatform::StartedProcesses() const {
+    std::vector<std::string> states;
+    for (const StartedProcess& process : started_) {
+        states.push_back(process.state);
+    }
+    return states;
 }
 
 bool FakePlatform::Expect(HANDLE handle, Kind kind, const char* function) {
@@ -125,6 +246,7 @@ BOOL FakePlatform::Close(HANDLE handle, Kind kind, const char* function) {
         return FALSE;
     }
     closed_[handle] = open_[handle].label;
+    Release(open_[handle].object);
     open_.erase(handle);
     return TRUE;
 }
@@ -181,6 +303,13 @@ BOOL FakePlatform::GetUserObjectInformationA(HANDLE object, int index, void* inf
     const DWORD size = static_cast<DWORD>(name.size()) + (namesWithoutNul ? 0 : 1);
     *needed = size;
     if (info == nullptr || length < size) {
+        // Windows then counts what the name needs in UTF-16, NUL included,
+        // which is less than its UTF-8 form needs when that takes three bytes
+        // for a character.
+        if (!namesWithoutNul) {
+            *needed = static_cast<DWORD>(
+                2 * (MultiByteToWideChar(CP_UTF8, 0, name.data(), static_cast<int>(name.size()), nullptr, 0) + 1));
+        }
         lastError_ = ERROR_INSUFFICIENT_BUFFER;
         return FALSE;
     }
@@ -199,7 +328,7 @@ HWINSTA FakePlatform::OpenWindowStationA(const char* name, BOOL inherit, ACCESS_
     if (Call("OpenWindowStationA", {Text(name), std::to_string(inherit), Hex(access)}, Text(name))) {
         return nullptr;
     }
-    return static_cast<HWINSTA>(Issue(Kind::WinSta, "winsta", Text(name)));
+    return static_cast<HWINSTA>(OpenObject(Kind::WinSta, Text(name), false));
 }
 
 HWINSTA FakePlatform::CreateWindowStationA(const char* name, DWORD flags, ACCESS_MASK access,
@@ -207,7 +336,8 @@ HWINSTA FakePlatform::CreateWindowStationA(const char* name, DWORD flags, ACCESS
     if (Call("CreateWindowStationA", {Text(name), Hex(flags), Hex(access), Pointer(attributes)}, Text(name))) {
         return nullptr;
     }
-    return static_cast<HWINSTA>(Issue(Kind::WinSta, "winsta", Text(name)));
+    // An existing window station is opened instead, as on Windows.
+    return static_cast<HWINSTA>(OpenObject(Kind::WinSta, Text(name), true));
 }
 
 BOOL FakePlatform::SetProcessWindowStation(HWINSTA station) {
@@ -223,7 +353,7 @@ HDESK FakePlatform::OpenDesktopA(const char* name, DWORD flags, BOOL inherit, AC
     if (Call("OpenDesktopA", {Text(name), Hex(flags), std::to_string(inherit), Hex(access)}, Text(name))) {
         return nullptr;
     }
-    return static_cast<HDESK>(Issue(Kind::Desktop, "desktop", Text(name)));
+    return static_cast<HDESK>(OpenObject(Kind::Desktop, Text(name), false));
 }
 
 HDESK FakePlatform::CreateDesktopA(const char* name, const char* device, DEVMODEA* mode, DWORD flags,
@@ -232,7 +362,7 @@ HDESK FakePlatform::CreateDesktopA(const char* name, const char* device, DEVMODE
              Text(name))) {
         return nullptr;
     }
-    return static_cast<HDESK>(Issue(Kind::Desktop, "desktop", Text(name)));
+    return static_cast<HDESK>(OpenObject(Kind::Desktop, Text(name), true));
 }
 
 BOOL FakePlatform::CloseWindowStation(HWINSTA station) {
@@ -305,6 +435,7 @@ BOOL FakePlatform::CreateProcessA(const char* applicationName, char* commandLine
         processInformation->hProcess = Issue(Kind::Kernel, "process", {});
         processInformation->hThread = Issue(Kind::Kernel, "thread", {});
     }
+    started_.push_back({processInformation->hProcess, desktop.value_or(""), {}, "starting"});
     return TRUE;
 }
 
@@ -318,4 +449,43 @@ DWORD FakePlatform::GetLastError() {
 BOOL FakePlatform::CloseHandle(HANDLE handle) {
     Call("CloseHandle", {Label(handle)});
     return Close(handle, Kind::Kernel, "CloseHandle");
+}
+
+HANDLE FakePlatform::GetCurrentProcess() {
+    Call("GetCurrentProcess", {});
+    return kSelf;
+}
+
+BOOL FakePlatform::DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target,
+                                   DWORD access, BOOL inherit, DWORD options) {
+    if (Call("DuplicateHandle", {Label(sourceProcess), Label(source), Label(targetProcess), Hex(access),
+                                 std::to_string(inherit), Hex(options)})) {
+        return FALSE;
+    }
+    const auto entry = open_.find(source);
+    const auto process = std::find_if(started_.begin(), started_.end(),
+                                      [&](const StartedProcess& started) { return started.handle == targetProcess; });
+    if (sourceProcess != kSelf || entry == open_.end() || entry->second.object < 0 || target == nullptr ||
+        process == started_.end() || open_.count(targetProcess) == 0) {
+        faults_.push_back(
+            "DuplicateHandle given something other than a live window object of this process and a "
+            "live handle of a started process");
+        lastError_ = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    if ((options & DUPLICATE_CLOSE_SOURCE) != 0) {
+        faults_.push_back("DuplicateHandle closed the source handle");
+    }
+    ++objects_[static_cast<size_t>(entry->second.object)].handles;
+    process->held.push_back(entry->second.object);
+    *target = reinterpret_cast<HANDLE>(kFirstForeignHandleValue + 4 * nextNumber_++);
+    return TRUE;
+}
+
+HWND FakePlatform::CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                              DLGPROC dialogProc, LPARAM initParam) {
+    if (Call("CreateDialogIndirectParamW", {Pointer(owner)})) {
+        return nullptr;
+    }
+    return ::CreateDialogIndirectParamW(instance, dialogTemplate, owner, dialogProc, initParam);
 }

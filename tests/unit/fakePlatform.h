@@ -65,6 +65,31 @@ public:
     // (process, thread) instead of fresh ones; they are not counted as open.
     std::optional<std::pair<HANDLE, HANDLE>> processHandles;
 
+    // Named window stations and desktops live as on Windows: an object exists
+    // while some process holds a handle to it, and its name is free again once
+    // the last one closes. Unless everyNameExists, only the process's own
+    // window station and what Exists() names can be opened, and nothing is
+    // created on demand. With everyNameExists (the default), opening an
+    // unknown name finds an object that another process holds for good, for
+    // the tests that are about the calls rather than about lifetimes.
+    bool everyNameExists = true;
+    // A window station, or a desktop in one, that another process holds.
+    void Exists(const std::string& station, const std::string& desktop = {});
+    bool IsAlive(const std::string& station, const std::string& desktop = {}) const;
+
+    // The processes that CreateProcessA started. Windows connects a process
+    // to its window station and desktop at its first call into USER32, by the
+    // name in lpDesktop, long after CreateProcessA has returned; a name that
+    // no living object bears ends the process while it starts, with
+    // STATUS_DLL_INIT_FAILED. ConnectStartedProcesses() plays that part for
+    // every process not connected yet; EndStartedProcesses() ends them all,
+    // which closes every handle they held.
+    void ConnectStartedProcesses();
+    void EndStartedProcesses();
+    // One entry per started process: "running on S\D", "ended 0xc0000142",
+    // "ended", or "starting" before it has connected.
+    std::vector<std::string> StartedProcesses() const;
+
     // Makes calls of `function` fail with lastError: every call, or only the
     // occurrence-th (counted from 1), and only calls about `subject` when
     // given (the object's name, the station enumerated, the command line).
@@ -122,6 +147,12 @@ public:
                         PROCESS_INFORMATION* processInformation) override;
     DWORD GetLastError() override;
     BOOL CloseHandle(HANDLE handle) override;
+    HANDLE GetCurrentProcess() override;
+    BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target, DWORD access,
+                         BOOL inherit, DWORD options) override;
+    // The real dialog, unless told to fail.
+    HWND CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                    DLGPROC dialogProc, LPARAM initParam) override;
 
 private:
     enum class Kind { WinSta, Desktop, Kernel };
@@ -130,6 +161,23 @@ private:
         std::string label;
         std::string name;     // window stations and desktops
         std::string station;  // desktops: the process's window station when obtained
+        int object = -1;      // window stations and desktops: index into objects_
+    };
+    // A named window station or desktop, counted by the handles of every
+    // process; once dead it stays dead, and a new object takes the name.
+    struct Object {
+        Kind kind;
+        int in;  // desktops: the window station they are in; -1 for stations
+        std::string name;
+        int handles = 0;
+        bool heldForGood = false;  // by another process
+        bool alive() const { return heldForGood || handles > 0; }
+    };
+    struct StartedProcess {
+        HANDLE handle;  // the launcher's handle to it
+        std::string desktop;
+        std::vector<int> held;  // objects it holds a handle to
+        std::string state;
     };
     struct FailRule {
         std::string function;
@@ -141,7 +189,20 @@ private:
     // Logs the call and tells whether a rule makes it fail, setting the last
     // error either way.
     bool Call(const char* function, std::initializer_list<std::string> arguments, const std::string& subject = {});
-    HANDLE Issue(Kind kind, const char* prefix, std::string name);
+    HANDLE Issue(Kind kind, const char* prefix, std::string name, int object = -1);
+    // The living window station of that name, or the living desktop of that
+    // name in the window station `in` (an index into objects_); -1 if none.
+    int FindAlive(Kind kind, int in, const std::string& name) const;
+    // The same, but the process's own window station always exists, and so
+    // does any name while everyNameExists.
+    int Find(Kind kind, int in, const std::string& name);
+    int Make(Kind kind, int in, const std::string& name, bool heldForGood);
+    void Release(int object);
+    // The object behind the process's window station.
+    int CurrentStation();
+    // Opens the named object for the calling process: a new handle to a
+    // living object, or null (ERROR_FILE_NOT_FOUND); create makes a missing one.
+    HANDLE OpenObject(Kind kind, const std::string& name, bool create);
     // Whether handle is live and of the kind; records a fault if not.
     bool Expect(HANDLE handle, Kind kind, const char* function);
     BOOL Close(HANDLE handle, Kind kind, const char* function);
@@ -156,6 +217,8 @@ private:
     std::map<std::string, int> callCounts_;
     std::map<HANDLE, Entry> open_;
     std::map<HANDLE, std::string> closed_;
+    std::vector<Object> objects_;
+    std::vector<StartedProcess> started_;
     std::uintptr_t nextNumber_ = 1;
     HWINSTA own_;
     HWINSTA current_;

@@ -13,7 +13,8 @@ namespace {
 
 // The calls of the launch that can fail; bit i of a mask makes the i-th fail.
 const std::vector<std::string> kLaunchCalls = {"OpenWindowStationA", "CreateWindowStationA", "SetProcessWindowStation",
-                                               "OpenDesktopA",       "CreateDesktopA",       "CreateProcessA"};
+                                               "OpenDesktopA",       "CreateDesktopA",       "CreateProcessA",
+                                               "DuplicateHandle"};
 
 struct LaunchPath {
     unsigned failing;
@@ -50,7 +51,7 @@ TEST_P(LaunchHandleBalanceTest, ClosesWhatItObtainedAndRestoresTheWindowStation)
 INSTANTIATE_TEST_SUITE_P(EveryPath, LaunchHandleBalanceTest, testing::ValuesIn(AllLaunchPaths()),
                          [](const testing::TestParamInfo<LaunchPath>& info) {
                              return std::string(info.param.desktopName[0] == L'W' ? "Bare" : "Full") + "_" +
-                                    std::bitset<6>(info.param.failing).to_string();
+                                    std::bitset<7>(info.param.failing).to_string();
                          });
 
 class NoRows final : public DesktopsListTarget {

@@ -2,6 +2,7 @@
 // CreateProcessA receives, the failure message, and the handles.
 #include "modProcessFlow.h"
 #include "seamTest.h"
+#include "uniqueHandle.h"
 #include "zentarisupport.h"
 
 #include <algorithm>
@@ -73,13 +74,16 @@ TEST_F(RunOnDesktopTest, CreatesTheProcessAsAskedAndClosesEverything) {
 
     EXPECT_THAT(fake.Calls(),
                 ElementsAre("GetProcessWindowStation()", "GetUserObjectInformationA(own, 2, 1)",
-                            "GetUserObjectInformationA(own, 2, 8)", "GetProcessWindowStation()",
+                            "GetUserObjectInformationA(own, 2, 16)", "GetProcessWindowStation()",
                             "OpenWindowStationA(WinSta0, 0, 0x109)", "SetProcessWindowStation(winsta1)",
                             "OpenDesktopA(" + Utf8(L"Стол") + ", 0x0, 0, 0x142)", "SetProcessWindowStation(own)",
                             "CreateProcessA(NULL, cmd /k \"dir C:\\\", NULL, NULL, 0, 0x4000020, NULL, " +
                                 Utf8(CurrentDirectory()) + ", " + Utf8(L"WinSta0\\Стол") + ")",
-                            "GetLastError()", "CloseHandle(process3)", "CloseHandle(thread4)", "CloseDesktop(desktop2)",
-                            "CloseWindowStation(winsta1)"));
+                            "GetLastError()", "GetCurrentProcess()",
+                            // References for the new process, without access rights, not inheritable.
+                            "DuplicateHandle(self, winsta1, process3, 0x0, 0, 0x0)",
+                            "DuplicateHandle(self, desktop2, process3, 0x0, 0, 0x0)", "CloseHandle(process3)",
+                            "CloseHandle(thread4)", "CloseDesktop(desktop2)", "CloseWindowStation(winsta1)"));
     EXPECT_THAT(fake.MessageBoxes(), IsEmpty());
     EXPECT_EQ(GetExitCode(), ExitCode::Done);
     EXPECT_EQ(fake.OpenHandles(), 0);
@@ -162,15 +166,91 @@ INSTANTIATE_TEST_SUITE_P(
 // 0 and -1 both mean "no handle": neither is passed to CloseHandle.
 class NoProcessHandleTest : public SeamTestWithParam<std::pair<HANDLE, HANDLE>> {};
 
-TEST_P(NoProcessHandleTest, IsNotClosed) {
+TEST_P(NoProcessHandleTest, IsNotClosedNorGivenAnything) {
     fake.processHandles = GetParam();
     RunOnDesktop(L"notepad.exe", L"A\\B");
-    EXPECT_THAT(fake.CallsOf({"CloseHandle"}), IsEmpty());
+    EXPECT_THAT(fake.CallsOf({"CloseHandle", "DuplicateHandle"}), IsEmpty());
     EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Handles, NoProcessHandleTest,
                          testing::Values(std::pair<HANDLE, HANDLE>{nullptr, INVALID_HANDLE_VALUE},
                                          std::pair<HANDLE, HANDLE>{INVALID_HANDLE_VALUE, nullptr}));
+
+// ---------------------------------------------------------------------------
+// As on Windows: nothing is created on demand, an object lives while a handle
+// to it is open, and the new process connects by name only after the launcher
+// has closed its own handles.
+
+struct LifetimeCase {
+    const char* name;
+    const wchar_t* desktopName;
+    bool handOverRefused;
+    // Each started process, once connected: where it runs, or how it ended.
+    const char* connected;
+    // Whether the window station and the desktop outlive the process.
+    bool stationOutlives;
+    bool desktopOutlives;
+};
+
+void PrintTo(const LifetimeCase& row, std::ostream* out) { *out << row.name; }
+
+class LifetimeTest : public SeamTestWithParam<LifetimeCase> {
+protected:
+    void SetUp() override {
+        fake.everyNameExists = false;
+        fake.Exists("WinSta0", "Default");
+    }
+};
+
+TEST_P(LifetimeTest, TheProgramFindsItsDesktopAndNothingOutlivesItsUsers) {
+    const LifetimeCase& row = GetParam();
+    if (row.handOverRefused) {
+        fake.Fail("DuplicateHandle", ERROR_ACCESS_DENIED);
+    }
+    RunOnDesktop(L"notepad.exe", row.desktopName);
+    // The launcher is done: a started program counts as started, whatever
+    // became of the hand-over.
+    EXPECT_THAT(fake.MessageBoxes(), IsEmpty());
+    EXPECT_EQ(GetExitCode(), ExitCode::Done);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_THAT(fake.StartedProcesses(), ElementsAre("starting"));
+
+    fake.ConnectStartedProcesses();
+    EXPECT_THAT(fake.StartedProcesses(), ElementsAre(row.connected));
+
+    fake.EndStartedProcesses();
+    const std::string fullName = Utf8(row.desktopName);
+    const std::string station = fullName.substr(0, fullName.find('\\'));
+    EXPECT_EQ(fake.IsAlive(station), row.stationOutlives);
+    EXPECT_EQ(fake.IsAlive(station, fullName.substr(fullName.find('\\') + 1)), row.desktopOutlives);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OnWindows, LifetimeTest,
+    testing::Values(
+        LifetimeCase{"NewDesktopInOwnStation", L"WinSta0\\Work", false, "running on WinSta0\\Work", true, false},
+        LifetimeCase{"NewDesktopInNewStation", L"Kiosk\\Main", false, "running on Kiosk\\Main", false, false},
+        LifetimeCase{"ExistingDesktop", L"WinSta0\\Default", false, "running on WinSta0\\Default", true, true},
+        // What Windows does then: the program cannot start on a
+        // desktop that is gone, and the launcher cannot know.
+        LifetimeCase{"HandOverRefusedNewDesktop", L"WinSta0\\Work", true, "ended 0xc0000142", true, false},
+        LifetimeCase{"HandOverRefusedExistingDesktop", L"WinSta0\\Default", true, "running on WinSta0\\Default", true,
+                     true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The model itself: without the hand-over, a new desktop would be gone
+// before the program connects.
+TEST_F(RunOnDesktopTest, WithoutAReferenceANewDesktopIsGoneWhenItsLastHandleCloses) {
+    fake.everyNameExists = false;
+    UniqueWinSta station(platform().OpenWindowStationA("WinSta0", FALSE, 0x109));
+    ASSERT_TRUE(platform().SetProcessWindowStation(station.get()));
+    UniqueDesktop desktop(platform().CreateDesktopA("Work", nullptr, nullptr, 0, 0x142, nullptr));
+    ASSERT_TRUE(platform().SetProcessWindowStation(fake.OwnWinSta()));
+    EXPECT_TRUE(fake.IsAlive("WinSta0", "Work"));
+    desktop.reset();
+    EXPECT_FALSE(fake.IsAlive("WinSta0", "Work"));
+    EXPECT_EQ(platform().OpenDesktopA("Work", 0, FALSE, 0x142), nullptr) << "opened a destroyed desktop";
+}
 
 }  // namespace

@@ -20,9 +20,9 @@ using ObjectNameTest = SeamTest;
 
 TEST_F(ObjectNameTest, AsksForTheSizeThenForTheName) {
     EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), L"WinSta0");
-    // "WinSta0" needs 8 bytes with its NUL.
+    // The size reported is that of "WinSta0" in UTF-16, NUL included.
     EXPECT_THAT(fake.Calls(),
-                ElementsAre("GetUserObjectInformationA(own, 2, 1)", "GetUserObjectInformationA(own, 2, 8)"));
+                ElementsAre("GetUserObjectInformationA(own, 2, 1)", "GetUserObjectInformationA(own, 2, 16)"));
 }
 
 TEST_F(ObjectNameTest, NoNeededCountGivesTheEmptyTextWithoutASecondRequest) {
@@ -38,11 +38,44 @@ TEST_F(ObjectNameTest, AZeroNeededCountGivesTheEmptyTextWithoutASecondRequest) {
     EXPECT_THAT(fake.Calls(), SizeIs(1));
 }
 
-TEST_F(ObjectNameTest, AFailedSecondRequestGivesTheEmptyText) {
-    fake.Fail("GetUserObjectInformationA", ERROR_ACCESS_DENIED, 2);
+TEST_F(ObjectNameTest, ARequestRefusedAtEverySizeGivesTheEmptyText) {
+    for (const int request : {2, 3, 4}) {
+        fake.Fail("GetUserObjectInformationA", ERROR_ACCESS_DENIED, request);
+    }
     EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), L"");
-    EXPECT_THAT(fake.Calls(), SizeIs(2));
+    EXPECT_THAT(fake.Calls(),
+                ElementsAre("GetUserObjectInformationA(own, 2, 1)", "GetUserObjectInformationA(own, 2, 16)",
+                            "GetUserObjectInformationA(own, 2, 32)", "GetUserObjectInformationA(own, 2, 64)"));
 }
+
+// The size reported is that of the name in UTF-16, too small for the UTF-8
+// form of most CJK names: the buffer grows until the name arrives whole.
+struct GrowingNameCase {
+    const wchar_t* name;
+    std::vector<DWORD> lengths;  // asked for after the first request
+};
+
+void PrintTo(const GrowingNameCase& row, std::ostream* out) { *out << Utf8(row.name); }
+
+class GrowingNameTest : public SeamTestWithParam<GrowingNameCase> {};
+
+TEST_P(GrowingNameTest, ArrivesWhole) {
+    fake.ownWinStaName = Utf8(GetParam().name);
+    EXPECT_EQ(GetUserObjectName(fake.OwnWinSta()), GetParam().name);
+    std::vector<std::string> expected = {"GetUserObjectInformationA(own, 2, 1)"};
+    for (const DWORD length : GetParam().lengths) {
+        expected.push_back("GetUserObjectInformationA(own, 2, " + std::to_string(length) + ")");
+    }
+    EXPECT_THAT(fake.Calls(), ElementsAreArray(expected));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, GrowingNameTest,
+                         testing::Values(GrowingNameCase{L"\u65E5", {4}},  // 3 bytes and a NUL fit in 2 units' 4
+                                         GrowingNameCase{L"\u65E5\u672C", {6, 12}},  // 7 bytes of UTF-8, 6 of UTF-16
+                                         GrowingNameCase{L"\u5DE5\u4F5C\u7AD9-\u684C", {12, 24}},  // CJK with ASCII
+                                         GrowingNameCase{L"\U0001F600\U0001F601", {10}},  // 4 bytes for 2 units: fits
+                                         GrowingNameCase{L"\u0421\u0442\u043E\u043B",
+                                                         {10}}));  // Cyrillic: 2 bytes both ways
 
 // Several lengths, since whether a missing terminator shows depends on what
 // happens to follow a too short buffer on the heap.
