@@ -1,6 +1,7 @@
 #include "frmDesktops.h"
 
 #include "modCommon.h"
+#include "platform.h"
 #include "zentarisupport.h"
 
 #include <vector>
@@ -44,6 +45,40 @@ UINT WindowDpi(HWND window) {
     const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
     return static_cast<UINT>(dpi);
+}
+
+// Left to itself, the dialog manager of Windows 10 1703 and later resizes a
+// dialog made from a template and moves and re-fonts its controls by the
+// template's dialog units when the resolution changes, fighting the twips
+// layout that ApplyLayout sets on the same message. Systems without the call
+// do not rescale dialogs either.
+void KeepDialogManagerFromRescaling(HWND dialog) {
+    using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS);
+    static const auto setDialogDpiChangeBehavior = reinterpret_cast<SetDialogDpiChangeBehaviorFn>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior")));
+    if (setDialogDpiChangeBehavior != nullptr) {
+        setDialogDpiChangeBehavior(dialog, DDC_DISABLE_ALL, DDC_DISABLE_ALL);
+    }
+}
+
+// The frame can only be measured as it is now, and on a change of resolution
+// it is still the old resolution's frame: the system recalculates it only with
+// the resize. So the client area is measured again after the resize and the
+// rest of the difference made up.
+void SetClientSize(HWND window, int width, int height) {
+    for (int pass = 0; pass < 2; ++pass) {
+        RECT frame{};
+        RECT client{};
+        GetWindowRect(window, &frame);
+        GetClientRect(window, &client);
+        const int wider = width - (client.right - client.left);
+        const int taller = height - (client.bottom - client.top);
+        if (wider == 0 && taller == 0) {
+            return;
+        }
+        SetWindowPos(window, nullptr, 0, 0, (frame.right - frame.left) + wider, (frame.bottom - frame.top) + taller,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    }
 }
 
 // An in-memory DLGTEMPLATEEX: the dialog manager then gives the keyboard
@@ -117,7 +152,7 @@ frmDesktops::~frmDesktops() {
     }
 }
 
-void frmDesktops::ShowModal() {
+bool frmDesktops::ShowModal() {
     DialogTemplate dialog(L"Оконные станции и рабочие столы",
                           DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3, L"Tahoma", kFontPoints,
                           RUSSIAN_CHARSET);
@@ -126,10 +161,10 @@ void frmDesktops::ShowModal() {
     dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, kButtonAtom, L"Ok");
     dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, kButtonAtom, L"Отмена");
 
-    window_ = CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), nullptr, DialogProc,
-                                         reinterpret_cast<LPARAM>(this));
+    window_ = platform().CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), nullptr, DialogProc,
+                                                    reinterpret_cast<LPARAM>(this));
     if (window_ == nullptr) {
-        return;
+        return false;
     }
     ShowWindow(window_, SW_SHOW);
     SetForegroundWindow(window_);
@@ -152,6 +187,7 @@ void frmDesktops::ShowModal() {
             DispatchMessageW(&message);
         }
     }
+    return true;
 }
 
 void frmDesktops::Unload() {
@@ -186,6 +222,7 @@ INT_PTR CALLBACK frmDesktops::DialogProc(HWND window, UINT message, WPARAM wPara
 INT_PTR frmDesktops::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
+        KeepDialogManagerFromRescaling(window_);
         ApplyLayout(WindowDpi(window_));
         Form_Load();
         SetFocus(lstDesktops_);
@@ -250,14 +287,7 @@ void frmDesktops::ApplyLayout(UINT dpi) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
 
-    RECT frame{};
-    RECT client{};
-    GetWindowRect(window_, &frame);
-    GetClientRect(window_, &client);
-    const int frameWidth = (frame.right - frame.left) - (client.right - client.left);
-    const int frameHeight = (frame.bottom - frame.top) - (client.bottom - client.top);
-    SetWindowPos(window_, nullptr, 0, 0, ToPixels(kClientWidth, dpi) + frameWidth,
-                 ToPixels(kClientHeight, dpi) + frameHeight, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    SetClientSize(window_, ToPixels(kClientWidth, dpi), ToPixels(kClientHeight, dpi));
 
     Place(lstDesktops_, kListRect, dpi);
     Place(cmdOk_, kOkRect, dpi);

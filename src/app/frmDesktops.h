@@ -23,8 +23,8 @@ public:
     std::optional<StringList> ShadowDesktopNames;
 
     // Creates and loads the dialog, shows it, and runs its message loop until
-    // the dialog hides.
-    void ShowModal();
+    // the dialog hides; false when the dialog could not be created.
+    bool ShowModal();
     // Closes and destroys the dialog: the one close that is not refused.
     void Unload();
 

@@ -77,13 +77,17 @@ void SetExitCode(ExitCode code) { exitCode = code; }
 
 ExitCode GetExitCode() { return exitCode; }
 
+void EndWithRunTimeError(const std::wstring& detail) {
+    ShowMessage(L"Ошибка времени выполнения.\r\n\r\n" + detail, kErrorBox);
+    platform().ExitProcess(static_cast<UINT>(ExitCode::RunTimeError));
+}
+
 void CheckStatus(ZsStatus status, const wchar_t* function) {
     if (status == ZsStatus::Ok) {
         return;
     }
-    const std::wstring text = std::wstring(L"Ошибка времени выполнения.\r\n\r\nФункция: ") + function +
-                              L"\r\nСостояние: " + Padded(static_cast<long>(status), 1) + L" (" + StatusName(status) +
-                              L")";
-    ShowMessage(text, kErrorBox);
-    platform().ExitProcess(static_cast<UINT>(ExitCode::SupportFailure));
+    EndWithRunTimeError(std::wstring(L"Функция: ") + function + L"\r\nСостояние: " +
+                        Padded(static_cast<long>(status), 1) + L" (" + StatusName(status) + L")");
 }
+
+void EndWithUncaughtException() { EndWithRunTimeError(L"Исключение C++ не обработано."); }

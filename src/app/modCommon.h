@@ -38,12 +38,21 @@ enum class ExitCode : int {
     ProcessNotCreated = 2,
     ChoiceCancelled = 3,
     NotWindowsNT = 4,
-    SupportFailure = 5,
+    RunTimeError = 5,
 };
 
 void SetExitCode(ExitCode code);
 ExitCode GetExitCode();
 
+// Ends the program with the run-time error report: a message box that says
+// what failed, then exit code 5. Does not return.
+void EndWithRunTimeError(const std::wstring& detail);
+
 // A failing status of the support library is never handled: it ends the
 // program with a run-time error report that names the function and the status.
 void CheckStatus(ZsStatus status, const wchar_t* function);
+
+// The terminate handler of the launcher: an exception that nobody caught is
+// a run-time error like any other, not a silent abort (whose exit code, 3,
+// would read as a cancelled choice).
+void EndWithUncaughtException();

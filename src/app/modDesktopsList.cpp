@@ -79,7 +79,11 @@ void FillDesktopsList(DesktopsListTarget& dialog) {
 
 std::wstring AskForDesktop() {
     frmDesktops dialog;
-    dialog.ShowModal();
+    // Without a dialog there is no choice to read: reading the empty outcome
+    // would pass for a cancel.
+    if (!dialog.ShowModal()) {
+        EndWithRunTimeError(L"Функция: CreateDialogIndirectParamW");
+    }
     std::wstring chosen = dialog.DesktopName;
     dialog.Unload();
     return chosen;

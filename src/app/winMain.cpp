@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <exception>
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    std::set_terminate(EndWithUncaughtException);
     Main();
     return static_cast<int>(GetExitCode());
 }

@@ -1,8 +1,8 @@
 // MinGW builds only. libstdc++'s default terminate handler prints the type of
-// an uncaught exception, demangled, to standard error: a GUI program has no
-// console to show it, and the demangler with the printf machinery behind it
-// makes up nearly half of the executable. Ending the process at once is all
-// the handler does here.
+// an uncaught exception, demangled, to standard error, and the demangler with
+// the printf machinery behind it makes up nearly half of the executable. The
+// launcher puts its own handler in place before anything else runs, so the
+// default is never called: this stand-in only keeps it out of the link.
 #include <cstdlib>
 
 namespace __gnu_cxx {

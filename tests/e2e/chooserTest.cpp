@@ -450,5 +450,35 @@ TEST_F(Chooser, LayoutAt144DotsPerInch) {
     ExpectCancelled();
 }
 
+// The message that a move to a screen of another resolution brings, sent as
+// the system would send it, since Wine has one resolution for all screens.
+// There the frame keeps its size, where a real change lets it grow with the
+// next resize: a thick frame, set without the frame being recalculated, does
+// that here, so that the frame after the resize differs from the one that the
+// dialog finds when the message arrives.
+TEST_F(Chooser, LayoutFollowsAChangeFrom96To144DotsPerInch) {
+    const ScreenDpi dpi(96);
+    ASSERT_NO_FATAL_FAILURE(Open());
+    SetWindowLongPtrW(dialog_, GWL_STYLE, GetWindowLongPtrW(dialog_, GWL_STYLE) | WS_THICKFRAME);
+    ASSERT_NE(GetWindowLongPtrW(dialog_, GWL_STYLE) & WS_THICKFRAME, 0);
+    ExpectLayout(dialog_, list_, ok_, cancel_, 96);
+
+    RECT before{};
+    GetWindowRect(dialog_, &before);
+    const RECT suggested{before.left + 40, before.top + 30, before.left + 40 + (before.right - before.left) * 3 / 2,
+                         before.top + 30 + (before.bottom - before.top) * 3 / 2};
+    ASSERT_NE(AskWithData(dialog_, WM_DPICHANGED, MAKEWPARAM(144, 144), &suggested, sizeof suggested), -1)
+        << "the dialog did not answer";
+    ExpectLayout(dialog_, list_, ok_, cancel_, 144);
+    RECT after{};
+    GetWindowRect(dialog_, &after);
+    EXPECT_EQ(after.left, suggested.left) << "placed at the suggested corner";
+    EXPECT_EQ(after.top, suggested.top) << "placed at the suggested corner";
+
+    ASSERT_TRUE(BringToFront(dialog_));
+    TapKey(VK_ESCAPE);
+    ExpectCancelled();
+}
+
 }  // namespace
 }  // namespace e2e

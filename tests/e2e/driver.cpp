@@ -567,6 +567,29 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
+LRESULT AskWithData(HWND window, UINT message, WPARAM wParam, const void* data, size_t size) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    if (process == nullptr) {
+        return -1;
+    }
+    LRESULT result = -1;
+    if (void* copy = VirtualAllocEx(process, nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)) {
+        const bool sent = WriteProcessMemory(process, copy, data, size, nullptr) != FALSE;
+        if (sent) {
+            result = Ask(window, message, wParam, reinterpret_cast<LPARAM>(copy));
+        }
+        // A message that timed out may still be delivered and read the copy:
+        // then it stays for as long as the process lives.
+        if (!sent || result != -1) {
+            VirtualFreeEx(process, copy, 0, MEM_RELEASE);
+        }
+    }
+    CloseHandle(process);
+    return result;
+}
+
 std::wstring ClassOf(HWND window) {
     wchar_t name[256] = {};
     GetClassNameW(window, name, 256);

@@ -186,6 +186,13 @@ inline std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\
 
 // SendMessage to another process's window, bounded; -1 when it does not answer.
 LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+// Ask with lParam pointing at a copy of the data in the window's own process.
+// The system carries what lParam points at across processes only for the
+// messages that it knows to carry (WM_SETTEXT, WM_GETTEXT and the like); for
+// the others, WM_DPICHANGED among them (Wine too, as tried), the receiver
+// reads the address in its own memory. -1 when the copy cannot be made or the
+// window does not answer.
+LRESULT AskWithData(HWND window, UINT message, WPARAM wParam, const void* data, size_t size);
 std::wstring ClassOf(HWND window);
 std::wstring TextOf(HWND window);  // WM_GETTEXT, bounded
 // Empty unless the window is a message box (a #32770 with the text static).

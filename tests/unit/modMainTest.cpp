@@ -1,12 +1,15 @@
 // Start-up, the usage message, the version text, and the end of a run on a
-// failing support-library status.
+// run-time error.
 #include "modCommon.h"
+#include "modDesktopsList.h"
 #include "modMain.h"
 #include "seamTest.h"
 #include "version.h"
 
 #include <windows.h>
 
+#include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,7 @@ namespace {
 using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
+using testing::StartsWith;
 
 const std::wstring kDescription =
     L"Запустить программу с параметрами, указанными в CommandLine на рабочем столе, указанном в параметре "
@@ -194,37 +198,63 @@ TEST(VersionTest, ManifestVersionAgreesWithTheNumbers) {
 }
 
 // ---------------------------------------------------------------------------
-// CheckStatus
+// The run-time error report: a failing status of the support library, an
+// exception that nobody caught, a chooser that cannot be created.
 
-struct StatusCase {
-    ZsStatus status;
-    const wchar_t* name;
+struct RunTimeErrorCase {
+    const char* name;
+    std::function<void(FakePlatform&)> run;
+    std::vector<const wchar_t*> named;  // what the report names
 };
 
-class CheckStatusTest : public SeamTestWithParam<StatusCase> {};
+void PrintTo(const RunTimeErrorCase& row, std::ostream* out) { *out << row.name; }
 
-TEST_P(CheckStatusTest, AFailingStatusIsReportedAndEndsTheProgram) {
+class RunTimeErrorTest : public SeamTestWithParam<RunTimeErrorCase> {};
+
+TEST_P(RunTimeErrorTest, IsReportedAndEndsTheProgramWithExitCode5) {
     UINT exitCode = 0;
     try {
-        CheckStatus(GetParam().status, L"zsGetCurrentDirectory");
-        ADD_FAILURE() << "CheckStatus returned";
+        GetParam().run(fake);
+        ADD_FAILURE() << "the program went on";
     } catch (const ExitProcessCalled& exit) {
         exitCode = exit.code;
     }
-    EXPECT_EQ(exitCode, static_cast<UINT>(ExitCode::SupportFailure));
+    EXPECT_EQ(exitCode, static_cast<UINT>(ExitCode::RunTimeError));
     EXPECT_EQ(exitCode, 5u);
     const MessageBoxShown box = OnlyMessageBox();
     EXPECT_EQ(box.style, 0x10u);
     EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
-    EXPECT_THAT(box.text, HasSubstr(L"zsGetCurrentDirectory"));
-    EXPECT_THAT(box.text, HasSubstr(GetParam().name));
-    EXPECT_THAT(fake.CallsExcept({"ModuleFileName"}), ElementsAre("ShowMessageBox(0x10)", "ExitProcess(5)"));
+    EXPECT_THAT(box.text, StartsWith(L"Ошибка времени выполнения."));
+    for (const wchar_t* named : GetParam().named) {
+        EXPECT_THAT(box.text, HasSubstr(named));
+    }
+    EXPECT_THAT(fake.CallsExcept({"ModuleFileName", "CreateDialogIndirectParamW"}),
+                ElementsAre("ShowMessageBox(0x10)", "ExitProcess(5)"));
 }
 
-INSTANTIATE_TEST_SUITE_P(Statuses, CheckStatusTest,
-                         testing::Values(StatusCase{ZsStatus::InvalidArgument, L"InvalidArgument"},
-                                         StatusCase{ZsStatus::OutOfMemory, L"OutOfMemory"},
-                                         StatusCase{ZsStatus::SystemCallFailed, L"SystemCallFailed"}));
+INSTANTIATE_TEST_SUITE_P(
+    Causes, RunTimeErrorTest,
+    testing::Values(RunTimeErrorCase{"InvalidArgument",
+                                     [](FakePlatform&) {
+                                         CheckStatus(ZsStatus::InvalidArgument, L"zsGetCurrentDirectory");
+                                     },
+                                     {L"zsGetCurrentDirectory", L"InvalidArgument"}},
+                    RunTimeErrorCase{"OutOfMemory",
+                                     [](FakePlatform&) { CheckStatus(ZsStatus::OutOfMemory, L"zsTrimEx"); },
+                                     {L"zsTrimEx", L"OutOfMemory"}},
+                    RunTimeErrorCase{"SystemCallFailed",
+                                     [](FakePlatform&) { CheckStatus(ZsStatus::SystemCallFailed, L"zsPaintDesktop"); },
+                                     {L"zsPaintDesktop", L"SystemCallFailed"}},
+                    // abort() would end the process with 3, which reads as a cancel.
+                    RunTimeErrorCase{"UncaughtException", [](FakePlatform&) { EndWithUncaughtException(); }, {L"C++"}},
+                    // The empty outcome of a dialog that never was would read as a cancel.
+                    RunTimeErrorCase{"NoChooser",
+                                     [](FakePlatform& fake) {
+                                         fake.Fail("CreateDialogIndirectParamW");
+                                         AskForDesktop();
+                                     },
+                                     {L"CreateDialogIndirectParamW"}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainTest, CheckStatusLetsOkPass) {
     CheckStatus(ZsStatus::Ok, L"zsTrimEx");
