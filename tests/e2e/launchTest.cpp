@@ -87,10 +87,13 @@ TEST(Launch, BlanksAroundTheNameGoAndNoBlankIsNeededAfterIt) {
     EXPECT_EQ(Field(found, L"commandLine"), Narrow(Quoted(ProbePath()) + L" z"));
 }
 
-TEST(Launch, BareNameFollowsTheStationTheLauncherRunsIn) {
-    // The launcher itself runs in a station other than the test's: a bare
-    // name must complete to that one, not to a fixed WinSta0.
-    const std::wstring station = UniqueName(L"E2eHome");
+// The launcher itself runs in a station other than the test's: a bare name
+// must complete to that one, not to a fixed WinSta0. The CJK name takes more
+// bytes in UTF-8 than in UTF-16, the size in which the system reports it.
+class LaunchFromStation : public ::testing::TestWithParam<const wchar_t*> {};
+
+TEST_P(LaunchFromStation, BareNameFollowsTheStationTheLauncherRunsIn) {
+    const std::wstring station = UniqueName(GetParam());
     const HeldStation home(station, {L"Home"});
     ASSERT_TRUE(home.ok());
     const TempDir dir;
@@ -102,6 +105,12 @@ TEST(Launch, BareNameFollowsTheStationTheLauncherRunsIn) {
     EXPECT_EQ(Field(launch.report, L"desktop"), Narrow(desktop));
     EXPECT_EQ(Field(launch.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
 }
+
+INSTANTIATE_TEST_SUITE_P(Stations, LaunchFromStation,
+                         ::testing::Values(L"E2eHome",
+                                           L"\u7A97\u53E3\u7AD9\u5DE5\u4F5C\u7AD9\u684C\u9762"
+                                           L"\u6D4B\u8BD5\u7528\u7684\u540D\u5B57\u5F88\u957F"),
+                         [](const auto& info) { return info.index == 0 ? "Latin" : "Cjk"; });
 
 TEST(Launch, FullNameCreatesTheStationAndTheDesktop) {
     const TempDir dir;
