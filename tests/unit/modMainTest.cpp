@@ -172,31 +172,6 @@ TEST(GetAppHeaderTest, IsTitleVersionAndCopyrightOnTwoLines) {
     EXPECT_EQ(GetAppHeader(info), L"Title 2.03.0004\r\n(c) Someone");
 }
 
-// The version is written down in three places; they must not drift apart.
-TEST(VersionTest, VersionTextAgreesWithTheNumbers) {
-    AppInfo info;
-    info.major = LAUNCHER_VERSION_MAJOR;
-    info.minor = LAUNCHER_VERSION_MINOR;
-    info.revision = LAUNCHER_VERSION_REVISION;
-    EXPECT_EQ(GetAppVersion(info), L"" LAUNCHER_VERSION_TEXT);
-}
-
-TEST(VersionTest, ProjectVersionAgreesWithTheNumbers) {
-    const std::string numbers = std::to_string(LAUNCHER_VERSION_MAJOR) + "." + std::to_string(LAUNCHER_VERSION_MINOR) +
-                                "." + std::to_string(LAUNCHER_VERSION_BUILD) + "." +
-                                std::to_string(LAUNCHER_VERSION_REVISION);
-    EXPECT_EQ(numbers, LAUNCHER_PROJECT_VERSION);
-}
-
-TEST(VersionTest, ManifestVersionAgreesWithTheNumbers) {
-    // This executable carries the launcher's own manifest.
-    const HRSRC resource = FindResourceW(nullptr, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));
-    ASSERT_NE(resource, nullptr);
-    const char* bytes = static_cast<const char*>(LockResource(LoadResource(nullptr, resource)));
-    const std::string manifest(bytes, SizeofResource(nullptr, resource));
-    EXPECT_THAT(manifest, HasSubstr("name=\"Launcher\" version=\"" LAUNCHER_PROJECT_VERSION "\""));
-}
-
 // ---------------------------------------------------------------------------
 // The run-time error report: a failing status of the support library, an
 // exception that nobody caught, a chooser that cannot be created.
