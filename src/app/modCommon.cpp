@@ -1,5 +1,6 @@
 #include "modCommon.h"
 
+#include "base.h"
 #include "platform.h"
 #include "version.h"
 
@@ -8,19 +9,12 @@ namespace {
 ExitCode exitCode = ExitCode::Done;
 
 // Decimal digits of value, with leading zeros up to minDigits; a wider value
-// keeps all of its digits. (No printf family: it would double the size of the
-// executable.)
+// keeps all of its digits.
 std::wstring Padded(long value, size_t minDigits) {
     const bool negative = value < 0;
-    unsigned long magnitude = negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
-    std::wstring digits;
-    do {
-        digits.insert(digits.begin(), static_cast<wchar_t>(L'0' + magnitude % 10));
-        magnitude /= 10;
-    } while (magnitude != 0);
-    if (digits.size() < minDigits) {
-        digits.insert(0, minDigits - digits.size(), L'0');
-    }
+    const unsigned long magnitude =
+        negative ? 0UL - static_cast<unsigned long>(value) : static_cast<unsigned long>(value);
+    const std::wstring digits = Digits(magnitude, 10, minDigits);
     return negative ? L"-" + digits : digits;
 }
 
@@ -52,8 +46,7 @@ AppInfo ApplicationInfo() {
 }
 
 std::wstring ExeNameFromPath(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    std::wstring name(FileNameOf(path));
     const size_t dot = name.find_last_of(L'.');
     if (dot != std::wstring::npos && dot != 0) {
         name.resize(dot);

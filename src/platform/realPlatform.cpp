@@ -1,3 +1,4 @@
+#include "base.h"
 #include "platform.h"
 
 #include <commctrl.h>
@@ -8,20 +9,7 @@ class RealPlatform final : public Platform {
 public:
     std::wstring CommandLine() override { return ::GetCommandLineW(); }
 
-    std::wstring ModuleFileName() override {
-        std::wstring path(MAX_PATH, L'\0');
-        for (;;) {
-            const DWORD length = ::GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-            if (length == 0) {
-                return {};
-            }
-            if (length < path.size()) {
-                path.resize(length);
-                return path;
-            }
-            path.resize(path.size() * 2);
-        }
-    }
+    std::wstring ModuleFileName() override { return ExecutablePath(); }
 
     void InitCommonControls() override { ::InitCommonControls(); }
 

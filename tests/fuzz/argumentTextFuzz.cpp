@@ -2,7 +2,7 @@
 // command line, trimming, splitting and checking. Every two input bytes make
 // one UTF-16 code unit, so lone surrogates and NULs are covered too.
 #include "argumentText.h"
-#include "zsTrimEx.h"
+#include "zentarisupport.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -21,9 +21,7 @@ std::wstring Trim(std::wstring_view text) {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t'; }
 
-bool IsTrimmed(const std::wstring& text) {
-    return text.empty() || (!IsBlank(text.front()) && !IsBlank(text.back()));
-}
+bool IsTrimmed(const std::wstring& text) { return text.empty() || (!IsBlank(text.front()) && !IsBlank(text.back())); }
 
 void Require(bool condition) {
     if (!condition) {

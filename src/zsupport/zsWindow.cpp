@@ -1,0 +1,53 @@
+#include "zentarisupport.h"
+
+ZsStatus zsSetWindowResIconAll(HWND window, const std::wstring& resourceName) {
+    if (window == nullptr || !IsWindow(window)) {
+        return ZsStatus::InvalidArgument;
+    }
+    const HINSTANCE module = GetModuleHandleW(nullptr);
+    // LR_SHARED icons belong to the system and need no destroying.
+    const auto load = [&](int width, int height) {
+        return static_cast<HICON>(
+            LoadImageW(module, resourceName.c_str(), IMAGE_ICON, width, height, LR_DEFAULTCOLOR | LR_SHARED));
+    };
+    const HICON bigIcon = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
+    const HICON smallIcon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    if (bigIcon == nullptr || smallIcon == nullptr) {
+        return ZsStatus::SystemCallFailed;
+    }
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+    return ZsStatus::Ok;
+}
+
+ZsStatus zsCenterFormEx(HWND window, bool& moved) {
+    RECT frame{};
+    if (window == nullptr || !GetWindowRect(window, &frame)) {
+        return ZsStatus::InvalidArgument;
+    }
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    if (!GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor)) {
+        return ZsStatus::SystemCallFailed;
+    }
+    const RECT& area = monitor.rcWork;
+    const LONG width = frame.right - frame.left;
+    const LONG height = frame.bottom - frame.top;
+    const LONG left = area.left + (area.right - area.left - width) / 2;
+    const LONG top = area.top + (area.bottom - area.top - height) / 2;
+    moved = SetWindowPos(window, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+    return ZsStatus::Ok;
+}
+
+ZsStatus zsFixUserControlsContainerWindow(bool& fixed) {
+    fixed = false;
+    return ZsStatus::Ok;
+}
+
+ZsStatus zsPaintDesktop(HDC deviceContext, bool& painted) {
+    if (deviceContext == nullptr) {
+        return ZsStatus::InvalidArgument;
+    }
+    painted = PaintDesktop(deviceContext) != FALSE;
+    return ZsStatus::Ok;
+}
