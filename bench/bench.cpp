@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-using namespace e2e;
+using namespace harness;
 
 namespace {
 

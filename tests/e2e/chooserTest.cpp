@@ -2,6 +2,7 @@
 // keyboard and mouse. Each test first creates window stations and desktops of
 // its own and holds them, so that the list has several groups to work with.
 #include "driver.h"
+#include "expectedTexts.h"
 
 #include <gtest/gtest.h>
 
@@ -9,9 +10,9 @@
 #include <memory>
 
 namespace e2e {
+using namespace harness;
 namespace {
 
-const std::wstring kCaption = L"Оконные станции и рабочие столы";
 const std::wstring kIndent = L"    ";
 
 bool IsDesktopRow(const std::wstring& row) { return row.size() > kIndent.size() && row.starts_with(kIndent); }
@@ -107,7 +108,7 @@ protected:
         }
         own_ = std::make_unique<HeldDesktops>(std::vector<std::wstring>{ownDesktop_});
         ASSERT_TRUE(listed_->ok() && bare_->ok() && own_->ok());
-        ownStation_ = UserObjectName(GetProcessWindowStation());
+        ownStation_ = OwnStationName();
     }
 
     virtual bool BareStationLast() const { return false; }
@@ -122,10 +123,10 @@ protected:
         dialog_ = run_->WaitForWindow();
         ASSERT_NE(dialog_, nullptr) << "no dialog appeared";
         ASSERT_EQ(ClassOf(dialog_), L"#32770");
-        ASSERT_EQ(Narrow(TextOf(dialog_)), Narrow(kCaption));
+        ASSERT_EQ(Narrow(TextOf(dialog_)), Narrow(kExpectedChooserCaption));
         list_ = ChildWindow(dialog_, L"ListBox", L"");
-        ok_ = ChildWindow(dialog_, L"Button", L"Ok");
-        cancel_ = ChildWindow(dialog_, L"Button", L"Отмена");
+        ok_ = ChildWindow(dialog_, L"Button", kExpectedOkButton);
+        cancel_ = ChildWindow(dialog_, L"Button", kExpectedCancelButton);
         ASSERT_TRUE(list_ != nullptr && ok_ != nullptr && cancel_ != nullptr);
         rows_ = ListBoxRows(list_);
     }
@@ -180,7 +181,7 @@ protected:
     }
 
     void ExpectCancelled() {
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindowVisible(dialog_); }, 5000)) << "the dialog stayed";
+        EXPECT_TRUE(WaitUntilGone(dialog_, 5000)) << "the dialog stayed";
         EXPECT_EQ(run_->WaitForExit(), std::optional<DWORD>(kExitCancelled));
         EXPECT_EQ(run_->ProcessesStarted(), 0u);
         EXPECT_EQ(GetFileAttributesW(dir_.File(L"report.txt").c_str()), INVALID_FILE_ATTRIBUTES);
@@ -299,6 +300,22 @@ protected:
 };
 
 TEST_F(ChooserWithUnlistedLastStation, EndsWithASeparatorRow) { CheckListThenEscape(); }
+
+// Ok with the selection untouched takes the row that the dialog opens on: the
+// first desktop of the first station that has any.
+TEST_F(Chooser, OkAtOnceLaunchesOnTheFirstDesktopOfTheFirstStation) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const auto catalogue = OwnCatalogue();
+    const auto first =
+        std::find_if(catalogue.begin(), catalogue.end(), [](const auto& entry) { return !entry.second.empty(); });
+    ASSERT_NE(first, catalogue.end()) << "no station has desktops";
+    ASSERT_EQ(Selected(), 1);
+    RECT ok{};
+    GetWindowRect(ok_, &ok);
+    ASSERT_TRUE(BringToFront(dialog_));
+    Click(CentreOf(ok));
+    ExpectLaunchedOn(first->first, first->second.front());
+}
 
 TEST_F(Chooser, ArrowKeysKeepOkInStepWithTheRowAndEnterLaunchesOnTheChosenRow) {
     ASSERT_NO_FATAL_FAILURE(Open());

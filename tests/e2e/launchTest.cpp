@@ -1,47 +1,23 @@
 // The launcher starting a real program (the probe) on a named desktop, and
 // reporting a program that cannot be started.
 #include "driver.h"
+#include "expectedTexts.h"
 
 #include <gtest/gtest.h>
 
 namespace e2e {
+using namespace harness;
 namespace {
-
-std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation()); }
-
-// One launch of the probe through the launcher, with its report.
-struct ProbeLaunch {
-    Outcome outcome;
-    std::optional<ProbeReport> report;
-    std::wstring mark;
-};
 
 // desktopField goes between the quotes as written; probeTail follows the
 // quoted probe path unchanged.
-ProbeLaunch LaunchProbe(const TempDir& dir, const std::wstring& desktopField, const std::wstring& probeTail,
-                        RunOptions options = {}) {
-    ProbeLaunch launch;
-    launch.mark = UniqueName(L"mark-\u0436-");
-    const std::wstring report = dir.File(L"report.txt");
+ProbeRun LaunchProbe(const TempDir& dir, const std::wstring& desktopField, const std::wstring& probeTail,
+                     RunOptions options = {}) {
     options.rawArguments = L" \"" + desktopField + L"\" " + Quoted(ProbePath()) + probeTail;
-    options.extraEnv.emplace_back(L"PROBE_OUT", report);
-    options.extraEnv.emplace_back(L"LAUNCHER_E2E_MARK", launch.mark);
-    launch.outcome = RunToEnd(options);
-    if (launch.outcome.exitCode == std::optional<DWORD>(kExitDone)) {
-        launch.report = WaitForReport(report);
-    }
-    return launch;
+    return RunProbe(options, dir.File(L"report.txt"));
 }
 
-std::string Field(const std::optional<ProbeReport>& report, const wchar_t* key) {
-    if (!report) {
-        return "<no report>";
-    }
-    const auto found = report->find(key);
-    return found == report->end() ? "<missing>" : Narrow(found->second);
-}
-
-void ExpectQuietSuccess(const ProbeLaunch& launch) {
+void ExpectQuietSuccess(const ProbeRun& launch) {
     EXPECT_TRUE(launch.outcome.boxes.empty())
         << Narrow(launch.outcome.boxes.empty() ? L"" : launch.outcome.boxes[0].text);
     EXPECT_TRUE(launch.outcome.otherWindows.empty());
@@ -50,7 +26,7 @@ void ExpectQuietSuccess(const ProbeLaunch& launch) {
     // expect to stay at zero, does count.
     EXPECT_EQ(launch.outcome.processesStarted, 1u);
     ASSERT_TRUE(launch.report.has_value()) << "the probe wrote no report";
-    EXPECT_EQ(Field(launch.report, L"mark"), Narrow(launch.mark)) << "the launcher's environment is inherited";
+    EXPECT_EQ(ReportField(launch.report, L"mark"), Narrow(launch.mark)) << "the launcher's environment is inherited";
 }
 
 TEST(Launch, BareNameLandsInLaunchersOwnStationWithItsDirectoryAndEnvironment) {
@@ -58,33 +34,29 @@ TEST(Launch, BareNameLandsInLaunchersOwnStationWithItsDirectoryAndEnvironment) {
     const TempDir workDir(L"cwd");
     const std::wstring desktop = UniqueName(L"E2eWork");
     const std::wstring tail = L"  alpha \"two  words\" -x";
-    const ProbeLaunch launch = LaunchProbe(dir, desktop, tail + L"   ", RunOptions().In(workDir.path()));
+    const ProbeRun launch = LaunchProbe(dir, desktop, tail + L"   ", RunOptions().In(workDir.path()));
 
     ExpectQuietSuccess(launch);
     const std::wstring station = OwnStationName();
     ASSERT_FALSE(station.empty());
-    EXPECT_EQ(Field(launch.report, L"station"), Narrow(station));
-    EXPECT_EQ(Field(launch.report, L"desktop"), Narrow(desktop));
-    EXPECT_EQ(Field(launch.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
-    EXPECT_EQ(Field(launch.report, L"currentDirectory"), Narrow(workDir.path()));
-    EXPECT_EQ(Field(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + tail))
+    EXPECT_EQ(ReportField(launch.report, L"station"), Narrow(station));
+    EXPECT_EQ(ReportField(launch.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(launch.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
+    EXPECT_EQ(ReportField(launch.report, L"currentDirectory"), Narrow(workDir.path()));
+    EXPECT_EQ(ReportField(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + tail))
         << "the command line goes on as written, trimmed at its end only";
 }
 
 TEST(Launch, BlanksAroundTheNameGoAndNoBlankIsNeededAfterIt) {
     const TempDir dir;
     const std::wstring desktop = UniqueName(L"E2eTrim");
-    RunOptions options;
-    const std::wstring report = dir.File(L"report.txt");
-    options.rawArguments = L"    \"  " + desktop + L"  \"" + Quoted(ProbePath()) + L" z   ";
-    options.extraEnv = {{L"PROBE_OUT", report}};
-    const Outcome outcome = RunToEnd(options);
-    EXPECT_TRUE(outcome.boxes.empty());
-    EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(kExitDone));
-    const std::optional<ProbeReport> found = WaitForReport(report);
-    EXPECT_EQ(Field(found, L"desktop"), Narrow(desktop));
-    EXPECT_EQ(Field(found, L"startupDesktop"), Narrow(OwnStationName() + L"\\" + desktop));
-    EXPECT_EQ(Field(found, L"commandLine"), Narrow(Quoted(ProbePath()) + L" z"));
+    const ProbeRun run =
+        RunProbe(RunOptions().Arguments(L"    \"  " + desktop + L"  \"" + Quoted(ProbePath()) + L" z   "),
+                 dir.File(L"report.txt"));
+    ExpectQuietSuccess(run);
+    EXPECT_EQ(ReportField(run.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(run.report, L"startupDesktop"), Narrow(OwnStationName() + L"\\" + desktop));
+    EXPECT_EQ(ReportField(run.report, L"commandLine"), Narrow(Quoted(ProbePath()) + L" z"));
 }
 
 // The launcher itself runs in a station other than the test's: a bare name
@@ -98,12 +70,12 @@ TEST_P(LaunchFromStation, BareNameFollowsTheStationTheLauncherRunsIn) {
     ASSERT_TRUE(home.ok());
     const TempDir dir;
     const std::wstring desktop = UniqueName(L"E2eAway");
-    const ProbeLaunch launch = LaunchProbe(dir, desktop, L"", RunOptions().OnDesktop(station + L"\\Home"));
+    const ProbeRun launch = LaunchProbe(dir, desktop, L"", RunOptions().OnDesktop(station + L"\\Home"));
 
     ExpectQuietSuccess(launch);
-    EXPECT_EQ(Field(launch.report, L"station"), Narrow(station));
-    EXPECT_EQ(Field(launch.report, L"desktop"), Narrow(desktop));
-    EXPECT_EQ(Field(launch.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
+    EXPECT_EQ(ReportField(launch.report, L"station"), Narrow(station));
+    EXPECT_EQ(ReportField(launch.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(launch.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
 }
 
 INSTANTIATE_TEST_SUITE_P(Stations, LaunchFromStation,
@@ -118,13 +90,13 @@ TEST(Launch, FullNameCreatesTheStationAndTheDesktop) {
     const std::wstring desktop = UniqueName(L"E2eDesk");
     const HWINSTA before = OpenWindowStationW(station.c_str(), FALSE, WINSTA_ENUMERATE);
     EXPECT_EQ(before, nullptr) << "the station must be new";
-    const ProbeLaunch launch = LaunchProbe(dir, station + L"\\" + desktop, L" full");
+    const ProbeRun launch = LaunchProbe(dir, station + L"\\" + desktop, L" full");
 
     ExpectQuietSuccess(launch);
-    EXPECT_EQ(Field(launch.report, L"station"), Narrow(station));
-    EXPECT_EQ(Field(launch.report, L"desktop"), Narrow(desktop));
-    EXPECT_EQ(Field(launch.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
-    EXPECT_EQ(Field(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + L" full"));
+    EXPECT_EQ(ReportField(launch.report, L"station"), Narrow(station));
+    EXPECT_EQ(ReportField(launch.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(launch.report, L"startupDesktop"), Narrow(station + L"\\" + desktop));
+    EXPECT_EQ(ReportField(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + L" full"));
 }
 
 TEST(Launch, FullNameOpensAnExistingDesktopOfAnotherStation) {
@@ -132,20 +104,20 @@ TEST(Launch, FullNameOpensAnExistingDesktopOfAnotherStation) {
     const HeldStation held(station, {L"First", L"Second"});
     ASSERT_TRUE(held.ok());
     const TempDir dir;
-    const ProbeLaunch launch = LaunchProbe(dir, station + L"\\Second", L"");
+    const ProbeRun launch = LaunchProbe(dir, station + L"\\Second", L"");
 
     ExpectQuietSuccess(launch);
-    EXPECT_EQ(Field(launch.report, L"station"), Narrow(station));
-    EXPECT_EQ(Field(launch.report, L"desktop"), "Second");
+    EXPECT_EQ(ReportField(launch.report, L"station"), Narrow(station));
+    EXPECT_EQ(ReportField(launch.report, L"desktop"), "Second");
 }
 
 TEST(Launch, QuestionMarkWithMoreIsAnOrdinaryName) {
     const TempDir dir;
     const std::wstring desktop = L"?" + UniqueName(L"x");
-    const ProbeLaunch launch = LaunchProbe(dir, desktop, L"");
+    const ProbeRun launch = LaunchProbe(dir, desktop, L"");
 
     ExpectQuietSuccess(launch);
-    EXPECT_EQ(Field(launch.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(launch.report, L"desktop"), Narrow(desktop));
 }
 
 TEST(Launch, MissingProgramReportsTheSystemErrorAndEndsWithTwo) {
@@ -158,24 +130,14 @@ TEST(Launch, MissingProgramReportsTheSystemErrorAndEndsWithTwo) {
     EXPECT_EQ(outcome.processesStarted, 0u);
     ASSERT_EQ(outcome.boxes.size(), 1u);
     const MessageBoxView& box = outcome.boxes[0];
-    EXPECT_EQ(Narrow(box.caption), "Launcher");
+    EXPECT_EQ(Narrow(box.caption), Narrow(kExpectedTitle));
     EXPECT_STREQ(IconName(box.icon), IconName(IconKind::Error));
     EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
 
-    const std::wstring head =
-        L"Не удалось запустить программу.\r\n\r\nWin32 API error: 2 (0x00000002)\r\nDescription: ";
-    ASSERT_EQ(Narrow(box.text.substr(0, head.size())), Narrow(head));
-    const std::wstring description = box.text.substr(head.size());
+    const std::wstring description = SystemDescription(ERROR_FILE_NOT_FOUND);
+    ASSERT_FALSE(description.empty()) << "the system describes error 2";
     EXPECT_EQ(description.find_first_of(L"\r\n"), std::wstring::npos) << "one line";
-
-    wchar_t* system = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   ERROR_FILE_NOT_FOUND, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr);
-    std::wstring expected = system != nullptr ? system : L"";
-    LocalFree(system);
-    expected.erase(expected.find_last_not_of(L" \r\n") + 1);
-    ASSERT_FALSE(expected.empty()) << "the system describes error 2";
-    EXPECT_EQ(Narrow(description), Narrow(expected));
+    EXPECT_EQ(Narrow(box.text), Narrow(ExpectedLaunchFailure(ERROR_FILE_NOT_FOUND, description)));
 }
 
 TEST(Launch, UnicodeNamesCommandLineAndDirectoryArriveIntact) {
@@ -185,25 +147,25 @@ TEST(Launch, UnicodeNamesCommandLineAndDirectoryArriveIntact) {
     const std::wstring desktop = UniqueName(L"Рабочий стол Ω ");
     // An emoji lies outside the BMP: two UTF-16 units, four UTF-8 bytes.
     const std::wstring tail = L" Привет 你好世界 \U0001F600 \"ёлка \U0001F384\"";
-    const ProbeLaunch launch = LaunchProbe(dir, desktop, tail, RunOptions().In(workDir));
+    const ProbeRun launch = LaunchProbe(dir, desktop, tail, RunOptions().In(workDir));
 
     ExpectQuietSuccess(launch);
-    EXPECT_EQ(Field(launch.report, L"desktop"), Narrow(desktop));
-    EXPECT_EQ(Field(launch.report, L"startupDesktop"), Narrow(OwnStationName() + L"\\" + desktop));
-    EXPECT_EQ(Field(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + tail));
-    EXPECT_EQ(Field(launch.report, L"currentDirectory"), Narrow(workDir));
+    EXPECT_EQ(ReportField(launch.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(launch.report, L"startupDesktop"), Narrow(OwnStationName() + L"\\" + desktop));
+    EXPECT_EQ(ReportField(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + tail));
+    EXPECT_EQ(ReportField(launch.report, L"currentDirectory"), Narrow(workDir));
 }
 
 TEST(Launch, UnicodeFullNameReachesANewStation) {
     const TempDir dir;
     const std::wstring station = UniqueName(L"Станция");
     const std::wstring desktop = UniqueName(L"桌面");
-    const ProbeLaunch launch = LaunchProbe(dir, station + L"\\" + desktop, L" \U0001F680");
+    const ProbeRun launch = LaunchProbe(dir, station + L"\\" + desktop, L" \U0001F680");
 
     ExpectQuietSuccess(launch);
-    EXPECT_EQ(Field(launch.report, L"station"), Narrow(station));
-    EXPECT_EQ(Field(launch.report, L"desktop"), Narrow(desktop));
-    EXPECT_EQ(Field(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + L" \U0001F680"));
+    EXPECT_EQ(ReportField(launch.report, L"station"), Narrow(station));
+    EXPECT_EQ(ReportField(launch.report, L"desktop"), Narrow(desktop));
+    EXPECT_EQ(ReportField(launch.report, L"commandLine"), Narrow(Quoted(ProbePath()) + L" \U0001F680"));
 }
 
 }  // namespace

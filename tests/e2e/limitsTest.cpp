@@ -8,17 +8,15 @@
 // The figures that these cases establish under Wine are printed on lines that
 // begin with "[ figures ]".
 #include "driver.h"
+#include "expectedTexts.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 
 namespace e2e {
+using namespace harness;
 namespace {
-
-const std::wstring kFailureHead = L"Не удалось запустить программу.\r\n\r\nWin32 API error: ";
-
-std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation()); }
 
 void Figure(const std::string& text) { std::printf("[ figures ] %s\n", text.c_str()); }
 
@@ -123,22 +121,6 @@ DWORD SystemErrorFor(const std::wstring& commandLine) {
     return GetLastError();
 }
 
-std::wstring SystemDescription(DWORD code) {
-    wchar_t* system = nullptr;
-    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                   code, 0, reinterpret_cast<wchar_t*>(&system), 0, nullptr);
-    std::wstring text = system != nullptr ? system : L"";
-    LocalFree(system);
-    text.erase(text.find_last_not_of(L" \r\n") + 1);
-    return text;
-}
-
-std::wstring ErrorNumberText(DWORD code) {
-    wchar_t hex[16];
-    swprintf(hex, 16, L"0x%08lX", static_cast<unsigned long>(code));
-    return std::to_wstring(code) + L" (" + hex + L")";
-}
-
 // One byte more. Wine keeps the length of the ANSI text in 16 bits and so
 // cuts these 65536 bytes down to none: it finds no program and says so. The
 // test does not count on that error; it asks the system itself about the
@@ -163,7 +145,7 @@ TEST(Limits, OnePastTheAnsiLimitReportsTheSystemErrorAndEndsWithTwo) {
     const MessageBoxView& box = run.outcome.boxes[0];
     EXPECT_STREQ(IconName(box.icon), IconName(IconKind::Error));
     EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
-    EXPECT_EQ(Narrow(box.text), Narrow(kFailureHead + ErrorNumberText(expected) + L"\r\nDescription: " + description));
+    EXPECT_EQ(Narrow(box.text), Narrow(ExpectedLaunchFailure(expected, description)));
     Figure("one past: 65536 bytes (" + std::to_string(commandLine.size()) + " characters) gives Win32 error " +
            std::to_string(expected) + ": " + Narrow(description));
 }
@@ -216,7 +198,9 @@ TEST_P(LongNames, EndInADocumentedOutcome) {
     ASSERT_TRUE(code == kExitDone || code == kExitProcessNotCreated) << "exit " << code;
     if (code == kExitProcessNotCreated) {
         ASSERT_EQ(run.outcome.boxes.size(), 1u);
-        EXPECT_TRUE(run.outcome.boxes[0].text.starts_with(kFailureHead)) << Narrow(run.outcome.boxes[0].text);
+        EXPECT_TRUE(
+            run.outcome.boxes[0].text.starts_with(kExpectedLaunchFailureHead + L"\r\n\r\n" + kExpectedErrorLabel))
+            << Narrow(run.outcome.boxes[0].text);
         Figure(std::string(param.name) + ": CreateProcessA refused: " + Narrow(run.outcome.boxes[0].text));
         return;
     }

@@ -4,6 +4,8 @@
 // milliseconds, so that its desktop stays in use (and listed) meanwhile.
 //
 // GUI subsystem, so that no console window appears; it opens no window either.
+#include "driver.h"
+
 #include <windows.h>
 
 #include <string>
@@ -17,36 +19,16 @@ std::wstring Environment(const wchar_t* name) {
     return value;
 }
 
-std::wstring ObjectName(HANDLE object) {
-    if (object == nullptr) {
-        return L"<none>";
-    }
-    DWORD needed = 0;
-    GetUserObjectInformationW(object, UOI_NAME, nullptr, 0, &needed);
-    std::wstring name(needed / sizeof(wchar_t) + 1, L'\0');
-    if (!GetUserObjectInformationW(object, UOI_NAME, name.data(), static_cast<DWORD>(name.size() * sizeof(wchar_t)),
-                                   &needed)) {
-        return L"<unreadable>";
-    }
-    name.resize(wcsnlen(name.c_str(), name.size()));
-    return name;
+// A name that cannot be read is marked, so that a failing test shows why.
+std::wstring NameOf(HANDLE object) {
+    const std::wstring name = harness::UserObjectName(object);
+    return name.empty() ? L"<unreadable>" : name;
 }
 
 std::wstring CurrentDirectory() {
     std::wstring directory(GetCurrentDirectoryW(0, nullptr), L'\0');
     directory.resize(GetCurrentDirectoryW(static_cast<DWORD>(directory.size()), directory.data()));
     return directory;
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    return bytes;
 }
 
 }  // namespace
@@ -67,8 +49,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         report += value;
         report += L'\n';
     };
-    field(L"station", ObjectName(GetProcessWindowStation()));
-    field(L"desktop", ObjectName(GetThreadDesktop(GetCurrentThreadId())));
+    field(L"station", NameOf(GetProcessWindowStation()));
+    field(L"desktop", NameOf(GetThreadDesktop(GetCurrentThreadId())));
     field(L"startupDesktop", startup.lpDesktop != nullptr ? startup.lpDesktop : L"<null>");
     field(L"currentDirectory", CurrentDirectory());
     field(L"mark", Environment(L"LAUNCHER_E2E_MARK"));
@@ -76,15 +58,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     // Written aside and renamed, so that a reader never sees half a report.
     const std::wstring partial = out + L".partial";
-    const HANDLE file = CreateFileW(partial.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    if (!harness::WriteWholeFile(partial, harness::Narrow(report))) {
         return 3;
     }
-    const std::string bytes = Utf8(report);
-    DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    if (!ok || written != bytes.size() || !MoveFileExW(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    if (!MoveFileExW(partial.c_str(), out.c_str(), MOVEFILE_REPLACE_EXISTING)) {
         return 4;
     }
 

@@ -2,15 +2,15 @@
 // that it must refuse, watched from outside through its message boxes, its
 // exit code and the processes that it starts.
 #include "driver.h"
+#include "expectedTexts.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace e2e {
+using namespace harness;
 namespace {
-
-const std::wstring kTitle = L"Launcher";
 
 // A string entry of the executable's version resource, in its first language.
 std::wstring VersionString(const std::wstring& exe, const std::wstring& entry) {
@@ -33,22 +33,12 @@ std::wstring VersionString(const std::wstring& exe, const std::wstring& entry) {
     return static_cast<const wchar_t*>(found);
 }
 
-std::vector<std::wstring> SplitCrLf(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    size_t at = 0;
-    for (size_t end; (end = text.find(L"\r\n", at)) != std::wstring::npos; at = end + 2) {
-        lines.push_back(text.substr(at, end - at));
-    }
-    lines.push_back(text.substr(at));
-    return lines;
-}
-
 // Checks one run that must show exactly one box with the given look and end.
 void ExpectSingleBox(const Outcome& outcome, IconKind icon, DWORD exitCode) {
     EXPECT_TRUE(outcome.otherWindows.empty()) << Narrow(outcome.otherWindows.empty() ? L"" : outcome.otherWindows[0]);
     ASSERT_EQ(outcome.boxes.size(), 1u);
     const MessageBoxView& box = outcome.boxes[0];
-    EXPECT_EQ(Narrow(box.caption), Narrow(kTitle));
+    EXPECT_EQ(Narrow(box.caption), Narrow(kExpectedTitle));
     EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK}) << "one OK button and nothing else";
     EXPECT_STREQ(IconName(box.icon), IconName(icon));
     EXPECT_EQ(outcome.exitCode, std::optional<DWORD>(exitCode));
@@ -63,24 +53,16 @@ void ExpectUsageText(const std::wstring& text, const std::wstring& exeName) {
         ASSERT_TRUE((text[at] != L'\r' && text[at] != L'\n') || pairedCr || pairedLf)
             << "every line break is CR LF; a lone one at " << at;
     }
-    const std::vector<std::wstring> lines = SplitCrLf(text);
-    ASSERT_EQ(lines.size(), 8u) << Narrow(text);
-    EXPECT_EQ(Narrow(lines[0]), Narrow(kTitle + L" 1.02.0018"));
     // Read from Launcher.exe even for a copy: Wine answers version queries on
     // a file named Start.exe from its own built-in program of that name.
     const std::wstring copyright = VersionString(LauncherPath(), L"LegalCopyright");
     EXPECT_FALSE(copyright.empty()) << "the version resource names a copyright";
-    EXPECT_EQ(Narrow(lines[1]), Narrow(copyright));
-    EXPECT_EQ(lines[2], L"");
-    EXPECT_EQ(Narrow(lines[3]), "Использование:");
-    EXPECT_EQ(lines[4], L"");
-    EXPECT_EQ(Narrow(lines[5]), Narrow(exeName + L"[.EXE] \"DesktopName\" CommandLine"));
-    EXPECT_EQ(lines[6], L"");
-    EXPECT_EQ(Narrow(lines[7]),
-              "Запустить программу с параметрами, указанными в CommandLine на рабочем столе, указанном в параметре "
-              "DesktopName. Имя рабочего стола может также содержать имя оконной станции, в таком случае имя "
-              "рабочего стола и имя оконной станции должны разделяться обратным слэшем. Если здесь будет указан "
-              "вопросительный знак, программа запросит имя рабочего стола в специальном окне.");
+    const std::vector<std::wstring> lines = LinesOf(text);
+    const std::vector<std::wstring> expected = ExpectedUsageLines(exeName, copyright);
+    ASSERT_EQ(lines.size(), expected.size()) << Narrow(text);
+    for (size_t line = 0; line < lines.size(); ++line) {
+        EXPECT_EQ(Narrow(lines[line]), Narrow(expected[line])) << "line " << line;
+    }
 }
 
 TEST_P(Usage, ShowsEightLineInformationBoxAndEndsWithZero) {
@@ -121,13 +103,6 @@ struct Refusal {
 
 void PrintTo(const Refusal& refusal, std::ostream* out) { *out << refusal.name; }
 
-const std::wstring kNotQuoted = L"Имя рабочего стола должно быть заключено в кавычки.";
-const std::wstring kEmptyDesktopName = L"Имя рабочего стола не может быть пустым.";
-const std::wstring kNoWinStaName = L"Имя оконной станции не указано, хотя обратный слэш присутствует.";
-const std::wstring kNoDesktopName = L"Имя рабочего стола не указано, хотя обратный слэш присутствует.";
-const std::wstring kTooManyBackslashes = L"Имя рабочего стола не может содержать больше одного обратного слэша.";
-const std::wstring kEmptyCommandLine = L"Командная строка не должна быть пустой!";
-
 class RefusedArguments : public ::testing::TestWithParam<Refusal> {};
 
 TEST_P(RefusedArguments, ShowExactErrorAndStartNothing) {
@@ -151,24 +126,24 @@ TEST_P(RefusedArguments, ShowExactErrorAndStartNothing) {
 
 INSTANTIATE_TEST_SUITE_P(
     ArgumentText, RefusedArguments,
-    ::testing::Values(Refusal{"NotQuoted_NoOpeningQuote", L"E2eWork %P", kNotQuoted},
-                      Refusal{"NotQuoted_NoClosingQuote", L"\"E2eWork %U", kNotQuoted},
-                      Refusal{"NotQuoted_LoneQuote", L"\"", kNotQuoted},
-                      Refusal{"NotQuoted_BlanksBeforeUnquotedName", L"    E2eWork %P   ", kNotQuoted},
-                      Refusal{"NotQuoted_TypographicQuotes", L"\u201CE2eWork\u201D %P", kNotQuoted},
-                      Refusal{"EmptyDesktopName_TwoQuotes", L"\"\"", kEmptyDesktopName},
-                      Refusal{"EmptyDesktopName_EmptyName", L"\"\" %P", kEmptyDesktopName},
-                      Refusal{"EmptyDesktopName_BlankName", L"\"   \" %P", kEmptyDesktopName},
-                      Refusal{"NoWinStaName_LeadingBackslash", L"\"\\E2eWork\" %P", kNoWinStaName},
-                      Refusal{"NoWinStaName_LoneBackslash", L"\"\\\" %P", kNoWinStaName},
-                      Refusal{"NoWinStaName_LoneBackslashNoCommand", L"\"\\\"", kNoWinStaName},
-                      Refusal{"NoDesktopName_TrailingBackslash", L"\"WinSta0\\\" %P", kNoDesktopName},
-                      Refusal{"TooManyBackslashes_TwoBackslashes", L"\"A\\B\\C\" %P", kTooManyBackslashes},
-                      Refusal{"TooManyBackslashes_DoubledBackslash", L"\"A\\\\B\" %P", kTooManyBackslashes},
-                      Refusal{"TooManyBackslashes_SecondBackslashLast", L"\"A\\B\\\" %P", kTooManyBackslashes},
-                      Refusal{"EmptyCommandLine_BareNameOnly", L"\"E2eWork\"", kEmptyCommandLine},
-                      Refusal{"EmptyCommandLine_FullNameOnly", L"\"WinSta0\\E2eWork\"   ", kEmptyCommandLine},
-                      Refusal{"EmptyCommandLine_QuestionMarkOnly", L"\"?\"", kEmptyCommandLine}),
+    ::testing::Values(Refusal{"NotQuoted_NoOpeningQuote", L"E2eWork %P", kExpectedNotQuoted},
+                      Refusal{"NotQuoted_NoClosingQuote", L"\"E2eWork %U", kExpectedNotQuoted},
+                      Refusal{"NotQuoted_LoneQuote", L"\"", kExpectedNotQuoted},
+                      Refusal{"NotQuoted_BlanksBeforeUnquotedName", L"    E2eWork %P   ", kExpectedNotQuoted},
+                      Refusal{"NotQuoted_TypographicQuotes", L"\u201CE2eWork\u201D %P", kExpectedNotQuoted},
+                      Refusal{"EmptyDesktopName_TwoQuotes", L"\"\"", kExpectedEmptyDesktopName},
+                      Refusal{"EmptyDesktopName_EmptyName", L"\"\" %P", kExpectedEmptyDesktopName},
+                      Refusal{"EmptyDesktopName_BlankName", L"\"   \" %P", kExpectedEmptyDesktopName},
+                      Refusal{"NoWinStaName_LeadingBackslash", L"\"\\E2eWork\" %P", kExpectedNoWinStaName},
+                      Refusal{"NoWinStaName_LoneBackslash", L"\"\\\" %P", kExpectedNoWinStaName},
+                      Refusal{"NoWinStaName_LoneBackslashNoCommand", L"\"\\\"", kExpectedNoWinStaName},
+                      Refusal{"NoDesktopName_TrailingBackslash", L"\"WinSta0\\\" %P", kExpectedNoDesktopName},
+                      Refusal{"TooManyBackslashes_TwoBackslashes", L"\"A\\B\\C\" %P", kExpectedTooManyBackslashes},
+                      Refusal{"TooManyBackslashes_DoubledBackslash", L"\"A\\\\B\" %P", kExpectedTooManyBackslashes},
+                      Refusal{"TooManyBackslashes_SecondBackslashLast", L"\"A\\B\\\" %P", kExpectedTooManyBackslashes},
+                      Refusal{"EmptyCommandLine_BareNameOnly", L"\"E2eWork\"", kExpectedEmptyCommandLine},
+                      Refusal{"EmptyCommandLine_FullNameOnly", L"\"WinSta0\\E2eWork\"   ", kExpectedEmptyCommandLine},
+                      Refusal{"EmptyCommandLine_QuestionMarkOnly", L"\"?\"", kExpectedEmptyCommandLine}),
     [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,12 +5,14 @@
 // every text to the system through its ANSI calls, in UTF-8, so each text
 // makes the round trip wide -> UTF-8 -> wide at least once.
 #include "driver.h"
+#include "expectedTexts.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 namespace e2e {
+using namespace harness;
 namespace {
 
 struct Script {
@@ -41,8 +43,6 @@ std::string Joined(const std::vector<std::wstring>& rows) {
     }
     return joined;
 }
-
-std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation()); }
 
 void ExpectLandedOn(const ProbeRun& run, const std::wstring& station, const std::wstring& desktop,
                     const std::wstring& commandLine) {
@@ -87,7 +87,7 @@ TEST_P(UnicodeLaunch, StationAndDesktopThatTheLauncherMakesBearTheNames) {
     ASSERT_TRUE(run.started());
     const HWND box = run.WaitForWindow();
     ASSERT_NE(box, nullptr) << "no failure message";
-    EXPECT_TRUE(MessageTextOf(box).starts_with(L"Не удалось запустить программу.")) << Narrow(MessageTextOf(box));
+    EXPECT_TRUE(MessageTextOf(box).starts_with(kExpectedLaunchFailureHead)) << Narrow(MessageTextOf(box));
 
     const std::vector<std::wstring> stations = WindowStations();
     EXPECT_NE(std::find(stations.begin(), stations.end(), station), stations.end())

@@ -1,7 +1,7 @@
 // The catalogue of window stations and desktops that the chooser shows.
+#include "expectedTexts.h"
 #include "modDesktopsList.h"
 #include "seamTest.h"
-#include "version.h"
 
 #include <functional>
 #include <optional>
@@ -169,8 +169,8 @@ TEST_F(FillDesktopsListTest, AFailedStationEnumerationIsReportedAndListsNothing)
     Fill();
 
     const MessageBoxShown box = OnlyMessageBox();
-    EXPECT_EQ(box.text, L"Не удаётся перечислить оконные станции.");
-    EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
+    EXPECT_EQ(box.text, kExpectedEnumerationFailure);
+    EXPECT_EQ(box.caption, kExpectedTitle);
     EXPECT_EQ(box.style, 0x10u);
     EXPECT_THAT(target.rows, IsEmpty());
     EXPECT_EQ(target.shadow, std::nullopt);

@@ -482,10 +482,7 @@ BOOL FakePlatform::DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE t
     return TRUE;
 }
 
-HWND FakePlatform::CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
-                                              DLGPROC dialogProc, LPARAM initParam) {
-    if (Call("CreateDialogIndirectParamW", {Pointer(owner)})) {
-        return nullptr;
-    }
-    return ::CreateDialogIndirectParamW(instance, dialogTemplate, owner, dialogProc, initParam);
+HWND FakePlatform::CreateDialogIndirectParamW(HINSTANCE, const DLGTEMPLATE*, HWND owner, DLGPROC, LPARAM) {
+    Call("CreateDialogIndirectParamW", {Pointer(owner)});
+    return nullptr;
 }

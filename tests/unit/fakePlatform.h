@@ -150,7 +150,8 @@ public:
     HANDLE GetCurrentProcess() override;
     BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target, DWORD access,
                          BOOL inherit, DWORD options) override;
-    // The real dialog, unless told to fail.
+    // Always fails: a real dialog needs a real window, which is the
+    // end-to-end tests' business.
     HWND CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
                                     DLGPROC dialogProc, LPARAM initParam) override;
 

@@ -1,9 +1,11 @@
 // Start-up, the usage message, the version text, and the end of a run on a
 // run-time error.
+#include "expectedTexts.h"
 #include "modCommon.h"
 #include "modDesktopsList.h"
 #include "modMain.h"
 #include "seamTest.h"
+#include "text.h"
 #include "version.h"
 
 #include <windows.h>
@@ -20,21 +22,7 @@ using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::StartsWith;
 
-const std::wstring kDescription =
-    L"Запустить программу с параметрами, указанными в CommandLine на рабочем столе, указанном в параметре "
-    L"DesktopName. Имя рабочего стола может также содержать имя оконной станции, в таком случае имя рабочего стола и "
-    L"имя оконной станции должны разделяться обратным слэшем. Если здесь будет указан вопросительный знак, программа "
-    L"запросит имя рабочего стола в специальном окне.";
-
-std::vector<std::wstring> LinesOf(const std::wstring& text) {
-    std::vector<std::wstring> lines;
-    size_t start = 0;
-    for (size_t end; (end = text.find(L"\r\n", start)) != std::wstring::npos; start = end + 2) {
-        lines.push_back(text.substr(start, end - start));
-    }
-    lines.push_back(text.substr(start));
-    return lines;
-}
+using harness::LinesOf;
 
 // ---------------------------------------------------------------------------
 // Main and RunFromCommandLine
@@ -55,7 +43,7 @@ TEST_F(MainTest, ARejectedArgumentTextEndsTheRunWithItsMessage) {
     Main();
     EXPECT_THAT(fake.CallsExcept({"ModuleFileName"}),
                 ElementsAre("InitCommonControls()", "CommandLine()", "ShowMessageBox(0x10)"));
-    EXPECT_EQ(OnlyMessageBox().text, L"Командная строка не должна быть пустой!");
+    EXPECT_EQ(OnlyMessageBox().text, kExpectedEmptyCommandLine);
     EXPECT_EQ(GetExitCode(), ExitCode::ArgumentRejected);
 }
 
@@ -66,7 +54,7 @@ TEST_P(BlankArgumentsTest, ShowOnlyTheUsage) {
     RunFromCommandLine();
     const MessageBoxShown box = OnlyMessageBox();
     EXPECT_EQ(box.style, 0x40u);
-    EXPECT_THAT(box.text, HasSubstr(L"Использование:"));
+    EXPECT_THAT(box.text, HasSubstr(kExpectedUsageHeading));
     EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
     EXPECT_EQ(GetExitCode(), ExitCode::Done);
 }
@@ -91,12 +79,8 @@ TEST_F(MainTest, UsageTextIsEightLinesEndingWithTheDescription) {
     ShowUsage();
     const MessageBoxShown box = OnlyMessageBox();
     EXPECT_EQ(box.style, 0x40u);
-    EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
-
-    const std::wstring expected = L"" LAUNCHER_TITLE L" 1.02.0018\r\n" LAUNCHER_COPYRIGHT
-                                  L"\r\n\r\nИспользование:\r\n\r\nLauncher[.EXE] \"DesktopName\" CommandLine\r\n\r\n" +
-                                  kDescription;
-    EXPECT_EQ(box.text, expected);
+    EXPECT_EQ(box.caption, kExpectedTitle);
+    EXPECT_EQ(box.text, ExpectedUsageText(L"Launcher", L"" LAUNCHER_COPYRIGHT));
 
     // Every break is CR LF, and there is none at the end.
     const std::vector<std::wstring> lines = LinesOf(box.text);
@@ -104,9 +88,9 @@ TEST_F(MainTest, UsageTextIsEightLinesEndingWithTheDescription) {
     for (const std::wstring& line : lines) {
         EXPECT_EQ(line.find_first_of(L"\r\n"), std::wstring::npos) << Utf8(line);
     }
-    EXPECT_TRUE(box.text.ends_with(L"окне."));
+    EXPECT_TRUE(box.text.ends_with(kExpectedUsageDescription));
     EXPECT_EQ(lines[2], L"");
-    EXPECT_EQ(lines[3], L"Использование:");
+    EXPECT_EQ(lines[3], kExpectedUsageHeading);
     EXPECT_EQ(lines[4], L"");
     EXPECT_EQ(lines[6], L"");
 }
@@ -116,7 +100,7 @@ TEST_F(MainTest, UsageNamesTheExecutableAsItWasStarted) {
     ShowUsage();
     const std::vector<std::wstring> lines = LinesOf(OnlyMessageBox().text);
     ASSERT_EQ(lines.size(), 8u);
-    EXPECT_EQ(lines[5], L"Start[.EXE] \"DesktopName\" CommandLine");
+    EXPECT_EQ(lines[5], L"Start" + kExpectedUsageSyntax);
 }
 
 struct ExeNameCase {
@@ -198,8 +182,8 @@ TEST_P(RunTimeErrorTest, IsReportedAndEndsTheProgramWithExitCode5) {
     EXPECT_EQ(exitCode, 5u);
     const MessageBoxShown box = OnlyMessageBox();
     EXPECT_EQ(box.style, 0x10u);
-    EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
-    EXPECT_THAT(box.text, StartsWith(L"Ошибка времени выполнения."));
+    EXPECT_EQ(box.caption, kExpectedTitle);
+    EXPECT_THAT(box.text, StartsWith(kExpectedRunTimeErrorHead));
     for (const wchar_t* named : GetParam().named) {
         EXPECT_THAT(box.text, HasSubstr(named));
     }
@@ -209,26 +193,20 @@ TEST_P(RunTimeErrorTest, IsReportedAndEndsTheProgramWithExitCode5) {
 
 INSTANTIATE_TEST_SUITE_P(
     Causes, RunTimeErrorTest,
-    testing::Values(RunTimeErrorCase{"InvalidArgument",
-                                     [](FakePlatform&) {
-                                         CheckStatus(ZsStatus::InvalidArgument, L"zsGetCurrentDirectory");
-                                     },
-                                     {L"zsGetCurrentDirectory", L"InvalidArgument"}},
-                    RunTimeErrorCase{"OutOfMemory",
-                                     [](FakePlatform&) { CheckStatus(ZsStatus::OutOfMemory, L"zsTrimEx"); },
-                                     {L"zsTrimEx", L"OutOfMemory"}},
-                    RunTimeErrorCase{"SystemCallFailed",
-                                     [](FakePlatform&) { CheckStatus(ZsStatus::SystemCallFailed, L"zsPaintDesktop"); },
-                                     {L"zsPaintDesktop", L"SystemCallFailed"}},
-                    // abort() would end the process with 3, which reads as a cancel.
-                    RunTimeErrorCase{"UncaughtException", [](FakePlatform&) { EndWithUncaughtException(); }, {L"C++"}},
-                    // The empty outcome of a dialog that never was would read as a cancel.
-                    RunTimeErrorCase{"NoChooser",
-                                     [](FakePlatform& fake) {
-                                         fake.Fail("CreateDialogIndirectParamW");
-                                         AskForDesktop();
-                                     },
-                                     {L"CreateDialogIndirectParamW"}}),
+    testing::Values(
+        RunTimeErrorCase{"InvalidArgument",
+                         [](FakePlatform&) { CheckStatus(ZsStatus::InvalidArgument, L"zsGetCurrentDirectory"); },
+                         {L"zsGetCurrentDirectory", L"InvalidArgument"}},
+        RunTimeErrorCase{"OutOfMemory",
+                         [](FakePlatform&) { CheckStatus(ZsStatus::OutOfMemory, L"zsTrimEx"); },
+                         {L"zsTrimEx", L"OutOfMemory"}},
+        RunTimeErrorCase{"SystemCallFailed",
+                         [](FakePlatform&) { CheckStatus(ZsStatus::SystemCallFailed, L"zsPaintDesktop"); },
+                         {L"zsPaintDesktop", L"SystemCallFailed"}},
+        // abort() would end the process with 3, which reads as a cancel.
+        RunTimeErrorCase{"UncaughtException", [](FakePlatform&) { EndWithUncaughtException(); }, {L"C++"}},
+        // The empty outcome of a dialog that never was would read as a cancel.
+        RunTimeErrorCase{"NoChooser", [](FakePlatform&) { AskForDesktop(); }, {L"CreateDialogIndirectParamW"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(MainTest, CheckStatusLetsOkPass) {

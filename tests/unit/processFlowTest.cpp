@@ -1,5 +1,6 @@
 // Launching a command line on a desktop: the name it is launched on, what
 // CreateProcessA receives, the failure message, and the handles.
+#include "expectedTexts.h"
 #include "modProcessFlow.h"
 #include "seamTest.h"
 #include "uniqueHandle.h"
@@ -107,8 +108,7 @@ TEST_F(RunOnDesktopTest, AFailedStartIsReportedWithItsErrorAndTheHandlesAreClose
     std::wstring description;
     ASSERT_EQ(zsGetAPIErrorDescription(ERROR_FILE_NOT_FOUND, description), ZsStatus::Ok);
     const MessageBoxShown box = OnlyMessageBox();
-    EXPECT_EQ(box.text,
-              L"Не удалось запустить программу.\r\n\r\nWin32 API error: 2 (0x00000002)\r\nDescription: " + description);
+    EXPECT_EQ(box.text, ExpectedLaunchFailure(ERROR_FILE_NOT_FOUND, description));
     EXPECT_EQ(box.style, 0x10u);
     EXPECT_EQ(GetExitCode(), ExitCode::ProcessNotCreated);
     EXPECT_EQ(static_cast<int>(GetExitCode()), 2);

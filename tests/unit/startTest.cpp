@@ -2,11 +2,11 @@
 // start-up, the branches that the real library never takes here (running
 // inside the development environment, a main window to put the icon on, a
 // host outside the Windows NT family), and a failing status at each step.
+#include "expectedTexts.h"
 #include "modCommon.h"
 #include "modMain.h"
 #include "scriptedSupport.h"
 #include "seamTest.h"
-#include "version.h"
 
 #include <optional>
 #include <string>
@@ -20,10 +20,6 @@ using testing::ElementsAre;
 using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::Not;
-
-const wchar_t kNotWindowsNt[] =
-    L"Эта программа может быть запущена только в Windows NT. Это связано с тем, что поддержка нескольких рабочих "
-    L"столов реализована только в этой системе.";
 
 // A window that the scripted library hands out as the main window; never
 // used as a real one.
@@ -81,8 +77,8 @@ TEST_F(StartTest, OutsideWindowsNtRefusesBeforeLookingAtTheArguments) {
     EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
                                    "zsIsHostWinNT", "ShowMessageBox(0x10)"));
     const MessageBoxShown box = OnlyMessageBox();
-    EXPECT_EQ(box.text, kNotWindowsNt);
-    EXPECT_EQ(box.caption, L"" LAUNCHER_TITLE);
+    EXPECT_EQ(box.text, kExpectedNotWindowsNt);
+    EXPECT_EQ(box.caption, kExpectedTitle);
     EXPECT_EQ(GetExitCode(), ExitCode::NotWindowsNT);
     EXPECT_EQ(static_cast<int>(GetExitCode()), 4);
     EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
@@ -154,7 +150,7 @@ TEST_F(StartTest, AnErrorThatCannotBeDescribedEndsTheRunAsARunTimeError) {
     EXPECT_EQ(RunMain(), 5u);
     const MessageBoxShown box = OnlyMessageBox();
     EXPECT_THAT(box.text, HasSubstr(L"zsGetAPIErrorDescription"));
-    EXPECT_THAT(box.text, Not(HasSubstr(L"Не удалось запустить программу.")));
+    EXPECT_THAT(box.text, Not(HasSubstr(kExpectedLaunchFailureHead)));
 }
 
 }  // namespace

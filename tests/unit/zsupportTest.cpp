@@ -1,6 +1,9 @@
-// The support library, against the real system (under the UTF-8 code page
-// that the embedded manifest selects).
+// The support library, and the pieces that it shares with the launcher,
+// against the real system (under the UTF-8 code page that the embedded
+// manifest selects).
 #include "ansiText.h"
+#include "base.h"
+#include "expectedTexts.h"
 #include "zentarisupport.h"
 
 #include <gmock/gmock.h>
@@ -103,13 +106,61 @@ TEST(ZsGetAPIErrorDescriptionTest, GivesTheSystemTextWithoutItsLineBreak) {
     EXPECT_NE(description.back(), L'\n');
     EXPECT_NE(description.back(), L'\r');
     EXPECT_NE(description.back(), L' ');
-    EXPECT_THAT(description, Not(HasSubstr(L"Система не знает")));
+    EXPECT_THAT(description, Not(HasSubstr(kExpectedUnknownErrorDescription)));
 }
 
 TEST(ZsGetAPIErrorDescriptionTest, AnUnknownCodeGivesTheFallbackText) {
     std::wstring description;
     ASSERT_EQ(zsGetAPIErrorDescription(0x2000BEEF, description), ZsStatus::Ok);
-    EXPECT_EQ(description, L"Система не знает описания для этого кода.");
+    EXPECT_EQ(description, kExpectedUnknownErrorDescription);
+}
+
+// ---------------------------------------------------------------------------
+// Shared pieces: digits, file names, the executable's path
+
+struct DigitsCase {
+    unsigned long value;
+    unsigned radix;
+    size_t minDigits;
+    const wchar_t* text;
+};
+
+class DigitsTest : public testing::TestWithParam<DigitsCase> {};
+
+TEST_P(DigitsTest, WritesEveryDigitAfterZerosUpToTheMinimum) {
+    EXPECT_EQ(Digits(GetParam().value, GetParam().radix, GetParam().minDigits), GetParam().text);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, DigitsTest,
+                         testing::Values(DigitsCase{0, 10, 0, L"0"}, DigitsCase{0, 10, 3, L"000"},
+                                         DigitsCase{7, 10, 4, L"0007"}, DigitsCase{12345, 10, 4, L"12345"},
+                                         DigitsCase{4294967295, 10, 1, L"4294967295"},
+                                         DigitsCase{0xBEEF, 16, 8, L"0000BEEF"}, DigitsCase{0xA5, 16, 1, L"A5"},
+                                         DigitsCase{5, 2, 1, L"101"}, DigitsCase{8, 8, 1, L"10"}));
+
+struct FileNameCase {
+    const wchar_t* path;
+    const wchar_t* fileName;
+};
+
+class FileNameOfTest : public testing::TestWithParam<FileNameCase> {};
+
+TEST_P(FileNameOfTest, KeepsWhatFollowsTheLastSeparator) {
+    EXPECT_EQ(std::wstring(FileNameOf(GetParam().path)), GetParam().fileName);
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, FileNameOfTest,
+                         testing::Values(FileNameCase{LR"(C:\Program Files\Launcher.exe)", L"Launcher.exe"},
+                                         FileNameCase{L"C:/tools/Start.EXE", L"Start.EXE"},
+                                         FileNameCase{LR"(C:\a/b\c.d)", L"c.d"}, FileNameCase{L"Launcher", L"Launcher"},
+                                         FileNameCase{LR"(C:\tools\)", L""}, FileNameCase{L"", L""}));
+
+TEST(ExecutablePathTest, IsTheFullPathOfThisProgram) {
+    const std::wstring path = ExecutablePath();
+    EXPECT_EQ(std::wstring(FileNameOf(path)), L"launcher_unit_tests.exe");
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(attributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
 }
 
 // ---------------------------------------------------------------------------

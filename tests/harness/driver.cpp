@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <cwctype>
 
-namespace e2e {
+namespace harness {
 
 namespace {
 
@@ -237,27 +237,6 @@ private:
 
 }  // namespace
 
-std::string Narrow(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string bytes(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), bytes.data(), size, nullptr, nullptr);
-    return bytes;
-}
-
-std::wstring Widen(std::string_view utf8) {
-    if (utf8.empty()) {
-        return {};
-    }
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), text.data(), size);
-    return text;
-}
-
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     const ULONGLONG deadline = GetTickCount64() + timeoutMs;
     for (;;) {
@@ -309,6 +288,8 @@ std::wstring UserObjectName(HANDLE object) {
     name.resize(wcsnlen(name.c_str(), name.size()));
     return name;
 }
+
+std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation()); }
 
 std::wstring ExeDirectory() {
     const std::wstring path = ModulePath();
@@ -629,6 +610,10 @@ void PressOk(HWND box) {
     PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
 }
 
+bool WaitUntilGone(HWND window, DWORD timeoutMs) {
+    return WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
+}
+
 std::wstring MessageTextOf(HWND box) {
     const HWND textControl = GetDlgItem(box, 0xFFFF);
     if (ClassOf(box) != L"#32770" || textControl == nullptr) {
@@ -658,7 +643,7 @@ Outcome RunToEnd(const RunOptions& options) {
         }
         outcome.boxes.push_back(*box);
         PressOk(window);
-        WaitUntil([&] { return !IsWindow(window) || !IsWindowVisible(window); }, 5000);
+        WaitUntilGone(window, 5000);
     }
     outcome.exitCode = run.WaitForExit();
     outcome.processesStarted = run.ProcessesStarted();
@@ -669,8 +654,10 @@ Outcome RunToEnd(const RunOptions& options) {
 }
 
 ProbeRun RunProbe(RunOptions options, const std::wstring& reportPath) {
-    options.extraEnv.emplace_back(L"PROBE_OUT", reportPath);
     ProbeRun run;
+    run.mark = UniqueName(L"mark-\u0436-");
+    options.extraEnv.emplace_back(L"PROBE_OUT", reportPath);
+    options.extraEnv.emplace_back(L"LAUNCHER_E2E_MARK", run.mark);
     run.outcome = RunToEnd(options);
     if (run.outcome.exitCode == std::optional<DWORD>(kExitDone)) {
         run.report = WaitForReport(reportPath);
@@ -794,4 +781,4 @@ bool SaveWindowPicture(HWND window, const std::wstring& path) {
     return WriteWholeFile(path, PngWriter::Encode(rect.right - rect.left, rect.bottom - rect.top, pixels));
 }
 
-}  // namespace e2e
+}  // namespace harness

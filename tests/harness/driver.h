@@ -5,6 +5,8 @@
 //
 // Every wait here is bounded; a fault in the launcher shows up as a failed
 // expectation, never as a hung test run.
+#include "text.h"
+
 #include <windows.h>
 
 #include <functional>
@@ -15,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-namespace e2e {
+namespace harness {
 
 // How a run of the launcher ends.
 inline constexpr DWORD kExitDone = 0;  // started, or usage shown
@@ -33,9 +35,6 @@ inline constexpr DWORD kReportTimeoutMs = 15000;
 // work on a text that the launcher never saw.
 inline constexpr size_t kLongestCommandLine = 32766;
 
-std::string Narrow(std::wstring_view text);  // UTF-8, for failure messages
-std::wstring Widen(std::string_view utf8);
-
 // Polls every few milliseconds until done() holds or the time is up.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 
@@ -43,6 +42,8 @@ std::optional<std::string> ReadWholeFile(const std::wstring& path);
 bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 // The name of a window station or desktop; empty when it cannot be read.
 std::wstring UserObjectName(HANDLE object);
+// The window station of this process, which a bare desktop name completes to.
+std::wstring OwnStationName();
 
 // Where the test executable lies; Launcher.exe and probe.exe are built next to it.
 std::wstring ExeDirectory();
@@ -198,6 +199,8 @@ std::wstring TextOf(HWND window);  // WM_GETTEXT, bounded
 // Empty unless the window is a message box (a #32770 with the text static).
 std::optional<MessageBoxView> ReadMessageBox(HWND window);
 void PressOk(HWND box);
+// Waits until the window is hidden or gone; false when the time is up first.
+bool WaitUntilGone(HWND window, DWORD timeoutMs = kWindowTimeoutMs);
 // The text of a message box, without looking at its icon: quick enough to
 // read many boxes at once. Empty for a window that is no message box.
 std::wstring MessageTextOf(HWND box);
@@ -212,13 +215,16 @@ struct Outcome {
 };
 Outcome RunToEnd(const RunOptions& options);
 
-// A run that is to start the probe: the outcome, and the probe's report when
-// the launcher ended with kExitDone.
+// A run that is to start the probe: the outcome, the probe's report when the
+// launcher ended with kExitDone, and the mark that the launcher's environment
+// carried, which the probe reports when it inherited that environment.
 struct ProbeRun {
     Outcome outcome;
     std::optional<ProbeReport> report;
+    std::wstring mark;
 };
-// Sets PROBE_OUT to reportPath and runs the launcher to its end.
+// Sets PROBE_OUT to reportPath and LAUNCHER_E2E_MARK to a fresh mark, and
+// runs the launcher to its end.
 ProbeRun RunProbe(RunOptions options, const std::wstring& reportPath);
 // A field of the report as UTF-8; a text in angle brackets, which no real
 // value of these tests is, when there is no report or no such field.
@@ -244,4 +250,4 @@ std::vector<DWORD> CaptureScreen(const RECT& rect);
 // Writes what the screen shows under the window as a PNG file.
 bool SaveWindowPicture(HWND window, const std::wstring& path);
 
-}  // namespace e2e
+}  // namespace harness
