@@ -73,18 +73,16 @@ void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
         platform().CreateProcessA(nullptr, ansiCommandLine.data(), nullptr, nullptr, FALSE, kCreationFlags, nullptr,
                                   ansiDirectory.c_str(), &startupInfo, &processInformation);
     const DWORD errorCode = platform().GetLastError();
-    UniqueKernelHandle process(processInformation.hProcess);
-    UniqueKernelHandle thread(processInformation.hThread);
+    UniqueProcessInformation started(processInformation);
 
     if (created) {
-        HandOverWinStaAndDesktop(processInformation.hProcess, winSta.get(), desktop.get());
+        HandOverWinStaAndDesktop(started.process.get(), winSta.get(), desktop.get());
     } else {
         SetExitCode(ExitCode::ProcessNotCreated);
         ShowLaunchFailure(errorCode);
     }
 
-    process.reset();
-    thread.reset();
+    started.reset();
     desktop.reset();
     winSta.reset();
 }
