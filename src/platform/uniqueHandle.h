@@ -17,7 +17,7 @@ struct NullIsEmpty {
 };
 
 struct NullOrInvalidIsEmpty {
-    static bool IsEmpty(HANDLE handle) { return handle == nullptr || handle == INVALID_HANDLE_VALUE; }
+    static bool IsEmpty(const void* handle) { return handle == nullptr || handle == INVALID_HANDLE_VALUE; }
 };
 
 template <typename Handle, BOOL (Platform::*Close)(Handle), typename Empty = NullIsEmpty>
