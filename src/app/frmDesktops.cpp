@@ -2,6 +2,7 @@
 
 #include "modCommon.h"
 #include "platform.h"
+#include "texts.h"
 #include "zentarisupport.h"
 
 #include <vector>
@@ -84,13 +85,14 @@ void SetClientSize(HWND window, int width, int height) {
 }  // namespace
 
 bool frmDesktops::ShowModal() {
-    DialogTemplate dialog(L"Оконные станции и рабочие столы",
-                          DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3, L"Tahoma", kFontPoints,
-                          RUSSIAN_CHARSET);
+    DialogTemplate dialog(texts::kChooserCaption, DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3,
+                          L"Tahoma", kFontPoints, RUSSIAN_CHARSET);
     dialog.Item(WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
                 kListId, DialogTemplate::kListBox, L"");
-    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, DialogTemplate::kButton, L"Ok");
-    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, DialogTemplate::kButton, L"Отмена");
+    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, DialogTemplate::kButton,
+                texts::kOkButton);
+    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, DialogTemplate::kButton,
+                texts::kCancelButton);
     return RunModal(dialog, kListId);
 }
 
