@@ -2,6 +2,7 @@
 
 #include "modCommon.h"
 #include "platform.h"
+#include "texts.h"
 #include "zentarisupport.h"
 
 #include <vector>
@@ -81,120 +82,18 @@ void SetClientSize(HWND window, int width, int height) {
     }
 }
 
-// An in-memory DLGTEMPLATEEX: the dialog manager then gives the keyboard
-// interface (Tab, Enter on the default button, Escape), while the controls are
-// placed in pixels after creation, since dialog units do not map exactly.
-class DialogTemplate {
-public:
-    DialogTemplate(const wchar_t* title, DWORD style, WORD itemCount, const wchar_t* font, WORD points, BYTE charset) {
-        Word(1);
-        Word(0xFFFF);
-        Dword(0);
-        Dword(0);
-        Dword(style);
-        Word(itemCount);
-        for (int i = 0; i < 4; ++i) {
-            Word(0);
-        }
-        Word(0);
-        Word(0);
-        Text(title);
-        Word(points);
-        Word(FW_NORMAL);
-        Word(MAKEWORD(FALSE, charset));
-        Text(font);
-    }
-
-    void Item(DWORD exStyle, DWORD style, int id, WORD classAtom, const wchar_t* text) {
-        if (words_.size() % 2 != 0) {
-            Word(0);
-        }
-        Dword(0);
-        Dword(exStyle);
-        Dword(style);
-        for (int i = 0; i < 4; ++i) {
-            Word(0);
-        }
-        Dword(static_cast<DWORD>(id));
-        Word(0xFFFF);
-        Word(classAtom);
-        Text(text);
-        Word(0);
-    }
-
-    const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
-
-private:
-    void Word(WORD value) { words_.push_back(value); }
-    void Dword(DWORD value) {
-        Word(LOWORD(value));
-        Word(HIWORD(value));
-    }
-    void Text(const wchar_t* text) {
-        for (; *text != L'\0'; ++text) {
-            Word(static_cast<WORD>(*text));
-        }
-        Word(0);
-    }
-
-    std::vector<WORD> words_;
-};
-
-constexpr WORD kButtonAtom = 0x0080;
-constexpr WORD kListBoxAtom = 0x0083;
-
 }  // namespace
 
-frmDesktops::~frmDesktops() {
-    if (window_ != nullptr) {
-        closingByProgram_ = true;
-        DestroyWindow(window_);
-    }
-}
-
 bool frmDesktops::ShowModal() {
-    DialogTemplate dialog(L"Оконные станции и рабочие столы",
-                          DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3, L"Tahoma", kFontPoints,
-                          RUSSIAN_CHARSET);
+    DialogTemplate dialog(texts::kChooserCaption, DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3,
+                          L"Tahoma", kFontPoints, RUSSIAN_CHARSET);
     dialog.Item(WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                kListId, kListBoxAtom, L"");
-    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, kButtonAtom, L"Ok");
-    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, kButtonAtom, L"Отмена");
-
-    window_ = platform().CreateDialogIndirectParamW(GetModuleHandleW(nullptr), dialog.get(), nullptr, DialogProc,
-                                                    reinterpret_cast<LPARAM>(this));
-    if (window_ == nullptr) {
-        return false;
-    }
-    ShowWindow(window_, SW_SHOW);
-    SetForegroundWindow(window_);
-    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(lstDesktops_), TRUE);
-
-    MSG message;
-    while (window_ != nullptr && IsWindowVisible(window_)) {
-        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
-        if (got == 0) {
-            // Somebody asked the thread to quit: pass it on, and take it as a
-            // close that the program did not ask for.
-            PostQuitMessage(static_cast<int>(message.wParam));
-            break;
-        }
-        if (got == -1) {
-            break;
-        }
-        if (!IsDialogMessageW(window_, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
-    }
-    return true;
-}
-
-void frmDesktops::Unload() {
-    if (window_ != nullptr) {
-        closingByProgram_ = true;
-        SendMessageW(window_, WM_CLOSE, 0, 0);
-    }
+                kListId, DialogTemplate::kListBox, L"");
+    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, DialogTemplate::kButton,
+                texts::kOkButton);
+    dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, DialogTemplate::kButton,
+                texts::kCancelButton);
+    return RunModal(dialog, kListId);
 }
 
 void frmDesktops::AddDesktopsRow(const std::wstring& text) {
@@ -203,52 +102,17 @@ void frmDesktops::AddDesktopsRow(const std::wstring& text) {
 
 void frmDesktops::SetShadowDesktopNames(StringList fullNames) { ShadowDesktopNames = std::move(fullNames); }
 
-INT_PTR CALLBACK frmDesktops::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_INITDIALOG) {
-        auto* form = reinterpret_cast<frmDesktops*>(lParam);
-        SetWindowLongPtrW(window, DWLP_USER, lParam);
-        form->window_ = window;
-        form->lstDesktops_ = GetDlgItem(window, kListId);
-        form->cmdOk_ = GetDlgItem(window, IDOK);
-        form->cmdCancel_ = GetDlgItem(window, IDCANCEL);
-    }
-    auto* form = reinterpret_cast<frmDesktops*>(GetWindowLongPtrW(window, DWLP_USER));
-    if (form == nullptr) {
-        return FALSE;
-    }
-    return form->HandleMessage(message, wParam, lParam);
-}
-
-INT_PTR frmDesktops::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+INT_PTR frmDesktops::OnMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        KeepDialogManagerFromRescaling(window_);
-        ApplyLayout(WindowDpi(window_));
+        lstDesktops_ = Control(kListId);
+        cmdOk_ = Control(IDOK);
+        cmdCancel_ = Control(IDCANCEL);
+        KeepDialogManagerFromRescaling(Window());
+        ApplyLayout(WindowDpi(Window()));
         Form_Load();
         SetFocus(lstDesktops_);
         return FALSE;
-    case WM_COMMAND:
-        switch (LOWORD(wParam)) {
-        case kListId:
-            if (HIWORD(wParam) == LBN_SELCHANGE) {
-                lstDesktops_Click();
-            } else if (HIWORD(wParam) == LBN_DBLCLK) {
-                lstDesktops_DblClick();
-            }
-            return TRUE;
-        case IDOK:
-            // Enter reaches here through the dialog manager even while the
-            // default button is disabled.
-            if (IsWindowEnabled(cmdOk_)) {
-                cmdOk_Click();
-            }
-            return TRUE;
-        case IDCANCEL:
-            cmdCancel_Click();
-            return TRUE;
-        default:
-            return FALSE;
-        }
     case WM_CLOSE:
         Form_QueryUnload();
         return TRUE;
@@ -259,7 +123,7 @@ INT_PTR frmDesktops::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         return TRUE;
     case WM_ERASEBKGND:
         // Form_Paint covers the whole client area.
-        SetWindowLongPtrW(window_, DWLP_MSGRESULT, TRUE);
+        SetWindowLongPtrW(Window(), DWLP_MSGRESULT, TRUE);
         return TRUE;
     case WM_PAINT:
         Form_Paint();
@@ -267,15 +131,44 @@ INT_PTR frmDesktops::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
         ApplyLayout(HIWORD(wParam));
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+        SetWindowPos(Window(), nullptr, suggested->left, suggested->top, 0, 0,
                      SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return TRUE;
     }
-    case WM_NCDESTROY:
-        window_ = nullptr;
-        return FALSE;
     default:
         return FALSE;
+    }
+}
+
+bool frmDesktops::OnCommand(int controlId, WORD notification) {
+    switch (controlId) {
+    case kListId:
+        lstDesktops_Command(notification);
+        return true;
+    case IDOK:
+        cmdOk_Command();
+        return true;
+    case IDCANCEL:
+        cmdCancel_Click();
+        return true;
+    default:
+        return false;
+    }
+}
+
+void frmDesktops::lstDesktops_Command(WORD notification) {
+    if (notification == LBN_SELCHANGE) {
+        lstDesktops_Click();
+    } else if (notification == LBN_DBLCLK) {
+        lstDesktops_DblClick();
+    }
+}
+
+void frmDesktops::cmdOk_Command() {
+    // Enter reaches here through the dialog manager even while the default
+    // button is disabled.
+    if (IsWindowEnabled(cmdOk_)) {
+        cmdOk_Click();
     }
 }
 
@@ -283,11 +176,11 @@ void frmDesktops::ApplyLayout(UINT dpi) {
     font_.reset(CreateFontW(-MulDiv(kFontPoints, static_cast<int>(dpi), 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE,
                             RUSSIAN_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                             DEFAULT_PITCH | FF_DONTCARE, L"Tahoma"));
-    for (HWND control : {window_, lstDesktops_, cmdOk_, cmdCancel_}) {
+    for (HWND control : {Window(), lstDesktops_, cmdOk_, cmdCancel_}) {
         SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), TRUE);
     }
 
-    SetClientSize(window_, ToPixels(kClientWidth, dpi), ToPixels(kClientHeight, dpi));
+    SetClientSize(Window(), ToPixels(kClientWidth, dpi), ToPixels(kClientHeight, dpi));
 
     Place(lstDesktops_, kListRect, dpi);
     Place(cmdOk_, kOkRect, dpi);
@@ -296,11 +189,11 @@ void frmDesktops::ApplyLayout(UINT dpi) {
 
 void frmDesktops::Form_Load() {
     bool moved = false;
-    CheckStatus(zsCenterFormEx(window_, moved), L"zsCenterFormEx");
+    CheckStatus(zsCenterFormEx(Window(), moved), L"zsCenterFormEx");
     bool inIde = false;
     CheckStatus(zsIsInIDE(inIde), L"zsIsInIDE");
     if (!inIde) {
-        CheckStatus(zsSetWindowResIconAll(window_, L"A_MAIN"), L"zsSetWindowResIconAll");
+        CheckStatus(zsSetWindowResIconAll(Window(), L"A_MAIN"), L"zsSetWindowResIconAll");
     }
     bool fixed = false;
     CheckStatus(zsFixUserControlsContainerWindow(fixed), L"zsFixUserControlsContainerWindow");
@@ -322,15 +215,15 @@ void frmDesktops::Form_Load() {
 
 void frmDesktops::Form_Paint() {
     PAINTSTRUCT paint;
-    const HDC deviceContext = BeginPaint(window_, &paint);
+    const HDC deviceContext = BeginPaint(Window(), &paint);
     bool painted = false;
     CheckStatus(zsPaintDesktop(deviceContext, painted), L"zsPaintDesktop");
-    EndPaint(window_, &paint);
+    EndPaint(Window(), &paint);
 }
 
 void frmDesktops::Form_QueryUnload() {
-    if (closingByProgram_) {
-        DestroyWindow(window_);
+    if (ClosingByProgram()) {
+        Destroy();
         return;
     }
     // Every other close (close box, window menu, Alt+F4, end of session)
@@ -363,12 +256,6 @@ void frmDesktops::lstDesktops_DblClick() {
     if (IsWindowEnabled(cmdOk_)) {
         cmdOk_Click();
     }
-}
-
-void frmDesktops::Hide() {
-    ShowWindow(window_, SW_HIDE);
-    // Wakes the message loop, which ends once the dialog is hidden.
-    PostMessageW(window_, WM_NULL, 0, 0);
 }
 
 void frmDesktops::SelectRow(int index) {

@@ -1,6 +1,7 @@
 #pragma once
 // The chooser dialog: lists the window stations and their desktops and lets the
 // user pick one desktop. One instance serves one question.
+#include "dialogFrame.h"
 #include "modDesktopsList.h"
 
 #include <windows.h>
@@ -9,13 +10,8 @@
 #include <optional>
 #include <string>
 
-class frmDesktops final : public DesktopsListTarget {
+class frmDesktops final : public DialogFrame, public DesktopsListTarget {
 public:
-    frmDesktops() = default;
-    frmDesktops(const frmDesktops&) = delete;
-    frmDesktops& operator=(const frmDesktops&) = delete;
-    ~frmDesktops();
-
     // The outcome: the chosen full desktop name, or empty.
     std::wstring DesktopName;
     // The full name behind each row of lstDesktops (row r is entry r); unset
@@ -26,14 +22,14 @@ public:
     // the dialog hides; false when the dialog could not be created.
     bool ShowModal();
     // Closes and destroys the dialog: the one close that is not refused.
-    void Unload();
+    void Unload() { Close(); }
 
     void AddDesktopsRow(const std::wstring& text) override;
     void SetShadowDesktopNames(StringList fullNames) override;
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-    INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam) override;
+    bool OnCommand(int controlId, WORD notification) override;
 
     void Form_Load();
     void Form_Paint();
@@ -43,7 +39,10 @@ private:
     void lstDesktops_Click();
     void lstDesktops_DblClick();
 
-    void Hide();
+    // What each control's notifications do.
+    void lstDesktops_Command(WORD notification);
+    void cmdOk_Command();
+
     void SelectRow(int index);
     void ApplyLayout(UINT dpi);
 
@@ -51,10 +50,8 @@ private:
         void operator()(HFONT font) const { DeleteObject(font); }
     };
 
-    HWND window_ = nullptr;
     HWND lstDesktops_ = nullptr;
     HWND cmdOk_ = nullptr;
     HWND cmdCancel_ = nullptr;
     std::unique_ptr<std::remove_pointer_t<HFONT>, FontDeleter> font_;
-    bool closingByProgram_ = false;
 };

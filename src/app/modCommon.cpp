@@ -2,6 +2,7 @@
 
 #include "base.h"
 #include "platform.h"
+#include "texts.h"
 #include "version.h"
 
 namespace {
@@ -71,7 +72,7 @@ void SetExitCode(ExitCode code) { exitCode = code; }
 ExitCode GetExitCode() { return exitCode; }
 
 void EndWithRunTimeError(const std::wstring& detail) {
-    ShowMessage(L"Ошибка времени выполнения.\r\n\r\n" + detail, kErrorBox);
+    ShowMessage(std::wstring(texts::kRunTimeError) + L"\r\n\r\n" + detail, kErrorBox);
     platform().ExitProcess(static_cast<UINT>(ExitCode::RunTimeError));
 }
 
@@ -79,8 +80,8 @@ void CheckStatus(ZsStatus status, const wchar_t* function) {
     if (status == ZsStatus::Ok) {
         return;
     }
-    EndWithRunTimeError(std::wstring(L"Функция: ") + function + L"\r\nСостояние: " +
+    EndWithRunTimeError(std::wstring(texts::kFunctionLabel) + function + L"\r\n" + texts::kStatusLabel +
                         Padded(static_cast<long>(status), 1) + L" (" + StatusName(status) + L")");
 }
 
-void EndWithUncaughtException() { EndWithRunTimeError(L"Исключение C++ не обработано."); }
+void EndWithUncaughtException() { EndWithRunTimeError(texts::kUncaughtException); }

@@ -4,6 +4,7 @@
 #include "frmDesktops.h"
 #include "modCommon.h"
 #include "platform.h"
+#include "texts.h"
 #include "uniqueHandle.h"
 #include "zentarisupport.h"
 
@@ -37,7 +38,7 @@ void FillDesktopsList(DesktopsListTarget& dialog) {
     EnumResults.clear();
     if (!platform().EnumWindowStationsA(EnumWinStaProc, 1)) {
         EnumResults.clear();
-        ShowMessage(L"Не удаётся перечислить оконные станции.", kErrorBox);
+        ShowMessage(texts::kNoWindowStations, kErrorBox);
         return;
     }
     const StringList stationNames = TakeEnumResults();
@@ -82,7 +83,7 @@ std::wstring AskForDesktop() {
     // Without a dialog there is no choice to read: reading the empty outcome
     // would pass for a cancel.
     if (!dialog.ShowModal()) {
-        EndWithRunTimeError(L"Функция: CreateDialogIndirectParamW");
+        EndWithRunTimeError(std::wstring(texts::kFunctionLabel) + L"CreateDialogIndirectParamW");
     }
     std::wstring chosen = dialog.DesktopName;
     dialog.Unload();

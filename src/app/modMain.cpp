@@ -5,6 +5,7 @@
 #include "modDesktopsList.h"
 #include "modProcessFlow.h"
 #include "platform.h"
+#include "texts.h"
 #include "zentarisupport.h"
 
 namespace {
@@ -13,26 +14,6 @@ std::wstring TrimEx(std::wstring_view text) {
     std::wstring trimmed;
     CheckStatus(zsTrimEx(text, trimmed), L"zsTrimEx");
     return trimmed;
-}
-
-const wchar_t* ArgumentMessage(ArgumentError error) {
-    switch (error) {
-    case ArgumentError::None:
-        break;
-    case ArgumentError::NotQuoted:
-        return L"Имя рабочего стола должно быть заключено в кавычки.";
-    case ArgumentError::EmptyDesktopName:
-        return L"Имя рабочего стола не может быть пустым.";
-    case ArgumentError::NoWinStaName:
-        return L"Имя оконной станции не указано, хотя обратный слэш присутствует.";
-    case ArgumentError::NoDesktopName:
-        return L"Имя рабочего стола не указано, хотя обратный слэш присутствует.";
-    case ArgumentError::TooManyBackslashes:
-        return L"Имя рабочего стола не может содержать больше одного обратного слэша.";
-    case ArgumentError::EmptyCommandLine:
-        return L"Командная строка не должна быть пустой!";
-    }
-    return L"";
 }
 
 }  // namespace
@@ -58,10 +39,7 @@ void Main() {
     CheckStatus(zsIsHostWinNT(isWinNT), L"zsIsHostWinNT");
     if (!isWinNT) {
         SetExitCode(ExitCode::NotWindowsNT);
-        ShowMessage(
-            L"Эта программа может быть запущена только в Windows NT. Это связано с тем, что поддержка "
-            L"нескольких рабочих столов реализована только в этой системе.",
-            kErrorBox);
+        ShowMessage(texts::kNotWindowsNT, kErrorBox);
         return;
     }
     RunFromCommandLine();
@@ -81,7 +59,7 @@ void ParseAndRun(const std::wstring& argumentText) {
     ParsedArguments parsed = ParseArgumentText(argumentText, TrimEx);
     if (parsed.error != ArgumentError::None) {
         SetExitCode(ExitCode::ArgumentRejected);
-        ShowMessage(ArgumentMessage(parsed.error), kErrorBox);
+        ShowMessage(texts::kArgumentMessages[static_cast<size_t>(parsed.error)], kErrorBox);
         return;
     }
     if (parsed.desktopName == L"?") {
@@ -96,12 +74,8 @@ void ParseAndRun(const std::wstring& argumentText) {
 }
 
 std::wstring UsageText(const AppInfo& appInfo) {
-    return GetAppHeader(appInfo) + L"\r\n\r\nИспользование:\r\n\r\n" + appInfo.exeName +
-           L"[.EXE] \"DesktopName\" CommandLine\r\n\r\n"
-           L"Запустить программу с параметрами, указанными в CommandLine на рабочем столе, указанном в параметре "
-           L"DesktopName. Имя рабочего стола может также содержать имя оконной станции, в таком случае имя "
-           L"рабочего стола и имя оконной станции должны разделяться обратным слэшем. Если здесь будет указан "
-           L"вопросительный знак, программа запросит имя рабочего стола в специальном окне.";
+    return GetAppHeader(appInfo) + L"\r\n\r\n" + texts::kUsageHeading + L"\r\n\r\n" + appInfo.exeName +
+           texts::kUsageSyntax + L"\r\n\r\n" + texts::kUsageDescription;
 }
 
 void ShowUsage() { ShowMessage(UsageText(ApplicationInfo()), kInformationBox); }

@@ -4,6 +4,7 @@
 #include "modCommon.h"
 #include "modWinStaAndDesktops.h"
 #include "platform.h"
+#include "texts.h"
 #include "uniqueHandle.h"
 #include "zentarisupport.h"
 
@@ -16,9 +17,9 @@ void ShowLaunchFailure(DWORD errorCode) {
     CheckStatus(zsGetErrorNumber(errorCode, number), L"zsGetErrorNumber");
     std::wstring description;
     CheckStatus(zsGetAPIErrorDescription(errorCode, description), L"zsGetAPIErrorDescription");
-    ShowMessage(
-        L"Не удалось запустить программу.\r\n\r\nWin32 API error: " + number + L"\r\nDescription: " + description,
-        kErrorBox);
+    ShowMessage(std::wstring(texts::kLaunchFailed) + L"\r\n\r\n" + texts::kErrorNumberLabel + number + L"\r\n" +
+                    texts::kErrorDescriptionLabel + description,
+                kErrorBox);
 }
 
 // Windows connects a new process to its window station and desktop only at
@@ -73,18 +74,16 @@ void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
         platform().CreateProcessA(nullptr, ansiCommandLine.data(), nullptr, nullptr, FALSE, kCreationFlags, nullptr,
                                   ansiDirectory.c_str(), &startupInfo, &processInformation);
     const DWORD errorCode = platform().GetLastError();
-    UniqueKernelHandle process(processInformation.hProcess);
-    UniqueKernelHandle thread(processInformation.hThread);
+    UniqueProcessInformation started(processInformation);
 
     if (created) {
-        HandOverWinStaAndDesktop(processInformation.hProcess, winSta.get(), desktop.get());
+        HandOverWinStaAndDesktop(started.process.get(), winSta.get(), desktop.get());
     } else {
         SetExitCode(ExitCode::ProcessNotCreated);
         ShowLaunchFailure(errorCode);
     }
 
-    process.reset();
-    thread.reset();
+    started.reset();
     desktop.reset();
     winSta.reset();
 }

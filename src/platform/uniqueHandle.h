@@ -1,60 +1,85 @@
 #pragma once
-// Move-only owner of one system handle, closed through the platform so that a
-// test's fake sees every close.
+// Move-only owner of one system handle. The handle is closed through the
+// platform that was in force when it was acquired, so that a handle from the
+// real system never reaches a test's fake, nor the other way round, whatever
+// is in force when the owner goes.
 #include "platform.h"
 
 #include <utility>
 
-template <typename Handle, BOOL (Platform::*Close)(Handle)>
+// What counts as "no handle": window stations and desktops are null when
+// absent; kernel objects may be null or INVALID_HANDLE_VALUE.
+struct NullIsEmpty {
+    template <typename Handle>
+    static bool IsEmpty(Handle handle) {
+        return handle == Handle{};
+    }
+};
+
+struct NullOrInvalidIsEmpty {
+    static bool IsEmpty(const void* handle) { return handle == nullptr || handle == INVALID_HANDLE_VALUE; }
+};
+
+template <typename Handle, BOOL (Platform::*Close)(Handle), typename Empty = NullIsEmpty>
 class UniqueHandle {
 public:
     UniqueHandle() = default;
-    explicit UniqueHandle(Handle handle) : handle_(handle) {}
+    explicit UniqueHandle(Handle handle) : handle_(handle), owner_(&platform()) {}
     UniqueHandle(const UniqueHandle&) = delete;
     UniqueHandle& operator=(const UniqueHandle&) = delete;
-    UniqueHandle(UniqueHandle&& other) noexcept : handle_(std::exchange(other.handle_, Handle{})) {}
+    UniqueHandle(UniqueHandle&& other) noexcept
+        : handle_(std::exchange(other.handle_, Handle{})), owner_(std::exchange(other.owner_, nullptr)) {}
     UniqueHandle& operator=(UniqueHandle&& other) noexcept {
         if (this != &other) {
-            reset(std::exchange(other.handle_, Handle{}));
+            reset();
+            handle_ = std::exchange(other.handle_, Handle{});
+            owner_ = std::exchange(other.owner_, nullptr);
         }
         return *this;
     }
     ~UniqueHandle() { reset(); }
 
     Handle get() const { return handle_; }
-    explicit operator bool() const { return handle_ != Handle{}; }
+    explicit operator bool() const { return !Empty::IsEmpty(handle_); }
 
-    // Closes the handle held so far, if any, and keeps the new one.
+    // Closes the handle held so far, if any, and takes the new one.
     void reset(Handle handle = Handle{}) {
         const Handle old = std::exchange(handle_, handle);
-        if (old != Handle{}) {
-            (platform().*Close)(old);
+        Platform* const oldOwner = std::exchange(owner_, &platform());
+        if (!Empty::IsEmpty(old) && oldOwner != nullptr) {
+            (oldOwner->*Close)(old);
         }
+    }
+
+    // Gives the handle up without closing it.
+    Handle release() {
+        owner_ = nullptr;
+        return std::exchange(handle_, Handle{});
     }
 
 private:
     Handle handle_{};
+    Platform* owner_ = nullptr;
 };
 
 using UniqueWinSta = UniqueHandle<HWINSTA, &Platform::CloseWindowStation>;
 using UniqueDesktop = UniqueHandle<HDESK, &Platform::CloseDesktop>;
+using UniqueKernelHandle = UniqueHandle<HANDLE, &Platform::CloseHandle, NullOrInvalidIsEmpty>;
 
-// A kernel object handle; both null and INVALID_HANDLE_VALUE mean "none".
-class UniqueKernelHandle {
-public:
-    UniqueKernelHandle() = default;
-    explicit UniqueKernelHandle(HANDLE handle) : handle_(handle) {}
-    UniqueKernelHandle(const UniqueKernelHandle&) = delete;
-    UniqueKernelHandle& operator=(const UniqueKernelHandle&) = delete;
-    ~UniqueKernelHandle() { reset(); }
+// The process and thread handles that CreateProcess fills in: closed in this
+// order, process first.
+struct UniqueProcessInformation {
+    explicit UniqueProcessInformation(const PROCESS_INFORMATION& information)
+        : process(information.hProcess), thread(information.hThread) {}
+    UniqueProcessInformation(const UniqueProcessInformation&) = delete;
+    UniqueProcessInformation& operator=(const UniqueProcessInformation&) = delete;
+    ~UniqueProcessInformation() { reset(); }
 
     void reset() {
-        const HANDLE old = std::exchange(handle_, nullptr);
-        if (old != nullptr && old != INVALID_HANDLE_VALUE) {
-            platform().CloseHandle(old);
-        }
+        process.reset();
+        thread.reset();
     }
 
-private:
-    HANDLE handle_ = nullptr;
+    UniqueKernelHandle process;
+    UniqueKernelHandle thread;
 };

@@ -409,6 +409,24 @@ TEST_F(Chooser, AltF4Cancels) {
     ExpectCancelled();
 }
 
+// Closes that come from neither the user nor the program: the end of the
+// session, and a request to the launcher's thread to quit, which ends the
+// dialog's own message loop.
+TEST_F(Chooser, EndOfSessionCancels) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_TRUE(OkEnabled());
+    EXPECT_NE(Ask(dialog_, WM_ENDSESSION, TRUE, 0), -1) << "the dialog did not answer";
+    ExpectCancelled();
+}
+
+TEST_F(Chooser, QuitRequestCancels) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    ASSERT_TRUE(OkEnabled());
+    const DWORD thread = GetWindowThreadProcessId(dialog_, nullptr);
+    ASSERT_TRUE(PostThreadMessageW(thread, WM_QUIT, 0, 0));
+    ExpectCancelled();
+}
+
 TEST_F(Chooser, CloseBoxCancels) {
     const WineDrawsFrames frames;
     ASSERT_NO_FATAL_FAILURE(Open());
