@@ -116,7 +116,8 @@ TEST_F(ObjectNameTest, NoProcessWindowStationGivesTheEmptyText) {
 
 class OpenOrCreateTest : public SeamTest {
 protected:
-    // Declared after the fake (in the base), so they are closed through it.
+    // They close through the fake they came from, which (in the base) is
+    // destroyed after them.
     UniqueWinSta winSta;
     UniqueDesktop desktop;
 };
