@@ -5,28 +5,35 @@ export WINEPREFIX ?= $(CURDIR)/build/wine
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 
-.PHONY: all build run test bench fuzz lint deps format clean
+.PHONY: all build run test bench fuzz lint dist deps format clean
 
 all: build
 
 deps:
 	@tools/install-deps
 
+# The 64-bit build with its tests, and the 32-bit launcher, which the
+# 64-bit build's resource tests check as well.
 build: deps
 	@cmake --preset x64 >/dev/null
 	@cmake --build --preset x64
+	@cmake --preset x86 >/dev/null
+	@cmake --build --preset x86
 
 # The argument text goes to the launcher untouched, quotes and all.
 run: build
 	@LAUNCHER_ARGS='$(ARGS)' tools/with-display tools/wine-run $(BUILD)/rawrun.exe $(BUILD)/Launcher.exe
 
-# Everything CI runs: static analysis, a minute of fuzzing, a short run of
-# the benchmarks, then the unit, end-to-end and resource tests under Wine.
+# Everything CI runs: static analysis, the clang build, the workflow's and
+# the READMEs' checks, a minute of fuzzing, a short run of the benchmarks, the
+# unit, end-to-end and resource tests under Wine, and the release package
+# built twice.
 test: build
 	@tools/lint
 	@tests/fuzz/run 60
 	@bench/run --smoke
 	@tools/with-display tools/test-under-wine
+	@tests/dist/check
 
 # The full benchmarks behind docs/PERFORMANCE.md.
 bench: build
@@ -43,3 +50,7 @@ fuzz:
 
 lint: build
 	@tools/lint
+
+# The release package: a zip per architecture and SHA256SUMS, in dist/.
+dist: build
+	@tools/dist

@@ -93,17 +93,6 @@ std::wstring CommandLineOfBytes(size_t bytes) {
     return commandLine;
 }
 
-TEST(Limits, LongestAnsiCommandLineReachesTheProbeWhole) {
-    const TempDir dir;
-    const std::wstring commandLine = CommandLineOfBytes(65535);
-    ASSERT_EQ(Narrow(commandLine).size(), 65535u);
-    const ProbeRun run = RunProbe(RunOptions().Arguments(L" \"" + UniqueName(L"E2eAnsi") + L"\" " + commandLine),
-                                  dir.File(L"report.txt"));
-    ExpectQuietStart(run);
-    ExpectCommandLineArrivedWhole(run, commandLine);
-    Figure("longest ANSI (UTF-8) command line: 65535 bytes, " + std::to_string(commandLine.size()) + " characters");
-}
-
 // The error that the system itself gives for this command line, asked the
 // same way as the launcher asks: CreateProcessA with the text in UTF-8.
 DWORD SystemErrorFor(const std::wstring& commandLine) {
@@ -119,6 +108,42 @@ DWORD SystemErrorFor(const std::wstring& commandLine) {
         return ERROR_SUCCESS;
     }
     return GetLastError();
+}
+
+// What the launcher must do with a command line that the system refuses with
+// the given error: its failure message with the system's description of that
+// error, exit 2, nothing started.
+void ExpectTheSystemsRefusal(const ProbeRun& run, DWORD error, const std::wstring& report) {
+    EXPECT_EQ(run.outcome.exitCode, std::optional<DWORD>(kExitProcessNotCreated));
+    EXPECT_EQ(run.outcome.processesStarted, 0u);
+    EXPECT_EQ(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "something was started";
+    ASSERT_EQ(run.outcome.boxes.size(), 1u);
+    const MessageBoxView& box = run.outcome.boxes[0];
+    EXPECT_STREQ(IconName(box.icon), IconName(IconKind::Error));
+    EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
+    EXPECT_EQ(Narrow(box.text), Narrow(ExpectedLaunchFailure(error, SystemDescription(error))));
+}
+
+// Wine takes these 65535 bytes. Windows keeps an ANSI text to 65534 bytes
+// (RtlInitAnsiStringEx, as ReactOS has it) and may refuse them: then the
+// launcher must report the system's own error, as one byte more does below.
+TEST(Limits, LongestAnsiCommandLineReachesTheProbeWhole) {
+    const TempDir dir;
+    const std::wstring commandLine = CommandLineOfBytes(65535);
+    ASSERT_EQ(Narrow(commandLine).size(), 65535u);
+    const DWORD refusal = SystemErrorFor(commandLine);
+    const ProbeRun run = RunProbe(RunOptions().Arguments(L" \"" + UniqueName(L"E2eAnsi") + L"\" " + commandLine),
+                                  dir.File(L"report.txt"));
+    if (refusal != ERROR_SUCCESS) {
+        EXPECT_FALSE(OnWine()) << "Wine refused 65535 bytes with error " << refusal;
+        ExpectTheSystemsRefusal(run, refusal, dir.File(L"report.txt"));
+        Figure("longest ANSI (UTF-8) command line: 65535 bytes refused by the system, Win32 error " +
+               std::to_string(refusal));
+        return;
+    }
+    ExpectQuietStart(run);
+    ExpectCommandLineArrivedWhole(run, commandLine);
+    Figure("longest ANSI (UTF-8) command line: 65535 bytes, " + std::to_string(commandLine.size()) + " characters");
 }
 
 // One byte more. Wine keeps the length of the ANSI text in 16 bits and so
@@ -138,14 +163,7 @@ TEST(Limits, OnePastTheAnsiLimitReportsTheSystemErrorAndEndsWithTwo) {
 
     const ProbeRun run =
         RunProbe(RunOptions().Arguments(L" \"" + UniqueName(L"E2eAnsi") + L"\" " + commandLine), report);
-    EXPECT_EQ(run.outcome.exitCode, std::optional<DWORD>(kExitProcessNotCreated));
-    EXPECT_EQ(run.outcome.processesStarted, 0u);
-    EXPECT_EQ(GetFileAttributesW(report.c_str()), INVALID_FILE_ATTRIBUTES) << "something was started";
-    ASSERT_EQ(run.outcome.boxes.size(), 1u);
-    const MessageBoxView& box = run.outcome.boxes[0];
-    EXPECT_STREQ(IconName(box.icon), IconName(IconKind::Error));
-    EXPECT_EQ(box.buttonIds, std::vector<int>{IDOK});
-    EXPECT_EQ(Narrow(box.text), Narrow(ExpectedLaunchFailure(expected, description)));
+    ExpectTheSystemsRefusal(run, expected, report);
     Figure("one past: 65536 bytes (" + std::to_string(commandLine.size()) + " characters) gives Win32 error " +
            std::to_string(expected) + ": " + Narrow(description));
 }
@@ -205,6 +223,12 @@ TEST_P(LongNames, EndInADocumentedOutcome) {
         return;
     }
     ExpectQuietStart(run);
+    // Windows lets the process start and ends it while it starts, when it
+    // connects to the desktop that does not exist (docs/WINDOWS.md, 2).
+    if (!OnWine() && !run.report.has_value()) {
+        Figure(std::string(param.name) + ": started, and ended by the system while it started");
+        return;
+    }
     ASSERT_TRUE(run.report.has_value()) << "the process was started but did not run";
     EXPECT_EQ(ReportField(run.report, L"startupDesktop"), Narrow(full)) << "the full name is what was asked for";
     const std::wstring landedStation = Widen(ReportField(run.report, L"station"));

@@ -291,6 +291,11 @@ std::wstring UserObjectName(HANDLE object) {
 
 std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation()); }
 
+bool OnWine() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 std::wstring ExeDirectory() {
     const std::wstring path = ModulePath();
     return path.substr(0, path.find_last_of(L"\\/") + 1);

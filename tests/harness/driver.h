@@ -44,6 +44,10 @@ bool WriteWholeFile(const std::wstring& path, const std::string& bytes);
 std::wstring UserObjectName(HANDLE object);
 // The window station of this process, which a bare desktop name completes to.
 std::wstring OwnStationName();
+// Whether the tests run under Wine. Where Wine and Windows differ
+// (docs/WINDOWS.md), a test holds Wine to what it is known to do and accepts
+// what Windows does.
+bool OnWine();
 
 // Where the test executable lies; Launcher.exe and probe.exe are built next to it.
 std::wstring ExeDirectory();

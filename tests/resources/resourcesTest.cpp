@@ -1,4 +1,6 @@
-// The resources of the built executable, read back the way Windows reads them.
+// The resources of the built executable, read back the way Windows reads them:
+// the Launcher.exe beside this program, or the one that LAUNCHER_EXE names (a
+// 64-bit program reads the resources of a 32-bit one as well).
 #include "version.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,11 @@
 namespace {
 
 std::wstring LauncherPath() {
+    std::wstring named(GetEnvironmentVariableW(L"LAUNCHER_EXE", nullptr, 0), L'\0');
+    if (!named.empty()) {
+        named.resize(GetEnvironmentVariableW(L"LAUNCHER_EXE", named.data(), static_cast<DWORD>(named.size())));
+        return named;
+    }
     wchar_t self[MAX_PATH];
     const DWORD length = GetModuleFileNameW(nullptr, self, MAX_PATH);
     std::wstring path(self, length);
