@@ -1,6 +1,7 @@
 // The resources of the built executable, read back the way Windows reads them:
 // the Launcher.exe beside this program, or the one that LAUNCHER_EXE names (a
 // 64-bit program reads the resources of a 32-bit one as well).
+#include "expectedTexts.h"
 #include "version.h"
 
 #include <gtest/gtest.h>
@@ -77,14 +78,16 @@ TEST(Resources, VersionInformationStatesVersionAndCopyright) {
     VersionInfo info(LauncherPath());
     const VS_FIXEDFILEINFO* fixed = info.Fixed();
     ASSERT_NE(fixed, nullptr);
-    EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(2, 1));
-    EXPECT_EQ(fixed->dwFileVersionLS, MAKELONG(18, 0));
-    EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(2, 1));
-    EXPECT_EQ(fixed->dwProductVersionLS, MAKELONG(18, 0));
-    EXPECT_EQ(info.String(L"FileVersion"), L"1.02.0018");
-    EXPECT_EQ(info.String(L"ProductVersion"), L"1.02.0018");
+    const auto dotted = [](DWORD high, DWORD low) {
+        return std::to_wstring(HIWORD(high)) + L"." + std::to_wstring(LOWORD(high)) + L"." +
+               std::to_wstring(HIWORD(low)) + L"." + std::to_wstring(LOWORD(low));
+    };
+    EXPECT_EQ(dotted(fixed->dwFileVersionMS, fixed->dwFileVersionLS), kExpectedFileVersion);
+    EXPECT_EQ(dotted(fixed->dwProductVersionMS, fixed->dwProductVersionLS), kExpectedFileVersion);
+    EXPECT_EQ(info.String(L"FileVersion"), kExpectedVersionText);
+    EXPECT_EQ(info.String(L"ProductVersion"), kExpectedVersionText);
     EXPECT_EQ(info.String(L"LegalCopyright"), L"" LAUNCHER_COPYRIGHT);
-    EXPECT_EQ(info.String(L"ProductName"), L"" LAUNCHER_TITLE);
+    EXPECT_EQ(info.String(L"ProductName"), kExpectedTitle);
 }
 
 TEST(Resources, IconGroupHoldsOne32x32ImageOf24Bits) {
@@ -113,6 +116,9 @@ TEST(Resources, ManifestAsksForCommonControls6Utf8PerMonitorDpiAndNoElevation) {
           "level=\"asInvoker\""}) {
         EXPECT_NE(manifest.find(expected), std::string::npos) << expected;
     }
+    const std::wstring& version = kExpectedFileVersion;
+    const std::string identity = "name=\"Launcher\" version=\"" + std::string(version.begin(), version.end()) + "\"";
+    EXPECT_NE(manifest.find(identity), std::string::npos) << identity;
 }
 
 }  // namespace
