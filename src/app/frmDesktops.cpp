@@ -1,7 +1,6 @@
 #include "frmDesktops.h"
 
 #include "modCommon.h"
-#include "platform.h"
 #include "texts.h"
 #include "zentarisupport.h"
 
@@ -33,12 +32,18 @@ void Place(HWND control, const TwipRect& rect, UINT dpi) {
                ToPixels(rect.height, dpi), TRUE);
 }
 
+// A function of user32 that older systems (and Wine) may lack: null then,
+// and the executable still starts everywhere.
+template <typename Function>
+Function User32Function(const char* name) {
+    return reinterpret_cast<Function>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+}
+
 // GetDpiForWindow where the system has it (Windows 10 1607 and later), else
 // the screen's resolution.
 UINT WindowDpi(HWND window) {
-    using GetDpiForWindowFn = UINT(WINAPI*)(HWND);
-    static const auto getDpiForWindow = reinterpret_cast<GetDpiForWindowFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
     if (getDpiForWindow != nullptr) {
         return getDpiForWindow(window);
     }
@@ -54,9 +59,9 @@ UINT WindowDpi(HWND window) {
 // layout that ApplyLayout sets on the same message. Systems without the call
 // do not rescale dialogs either.
 void KeepDialogManagerFromRescaling(HWND dialog) {
-    using SetDialogDpiChangeBehaviorFn = BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS);
-    static const auto setDialogDpiChangeBehavior = reinterpret_cast<SetDialogDpiChangeBehaviorFn>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetDialogDpiChangeBehavior")));
+    static const auto setDialogDpiChangeBehavior =
+        User32Function<BOOL(WINAPI*)(HWND, DIALOG_DPI_CHANGE_BEHAVIORS, DIALOG_DPI_CHANGE_BEHAVIORS)>(
+            "SetDialogDpiChangeBehavior");
     if (setDialogDpiChangeBehavior != nullptr) {
         setDialogDpiChangeBehavior(dialog, DDC_DISABLE_ALL, DDC_DISABLE_ALL);
     }

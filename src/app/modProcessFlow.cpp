@@ -32,15 +32,15 @@ void ShowLaunchFailure(DWORD errorCode) {
 // process's connection, which the system opens by name with the rights that
 // the program is due. A refused hand-over (a protected process, say) does not
 // undo the start.
-void HandOverWinStaAndDesktop(HANDLE process, HWINSTA winSta, HDESK desktop) {
-    if (process == nullptr || process == INVALID_HANDLE_VALUE) {
+void HandOverWinStaAndDesktop(const UniqueKernelHandle& process, HWINSTA winSta, HDESK desktop) {
+    if (!process) {
         return;
     }
     const HANDLE self = platform().GetCurrentProcess();
     for (const HANDLE object : {static_cast<HANDLE>(winSta), static_cast<HANDLE>(desktop)}) {
         if (object != nullptr) {
             HANDLE reference = nullptr;
-            platform().DuplicateHandle(self, object, process, &reference, 0, FALSE, 0);
+            platform().DuplicateHandle(self, object, process.get(), &reference, 0, FALSE, 0);
         }
     }
 }
@@ -77,7 +77,7 @@ void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
     UniqueProcessInformation started(processInformation);
 
     if (created) {
-        HandOverWinStaAndDesktop(started.process.get(), winSta.get(), desktop.get());
+        HandOverWinStaAndDesktop(started.process, winSta.get(), desktop.get());
     } else {
         SetExitCode(ExitCode::ProcessNotCreated);
         ShowLaunchFailure(errorCode);

@@ -25,17 +25,6 @@ bool Among(std::string_view call, std::initializer_list<std::string_view> functi
 
 }  // namespace
 
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), length, result.data(), size, nullptr, nullptr);
-    return result;
-}
-
 std::string Hex(std::uint64_t value) {
     char buffer[24];
     std::snprintf(buffer, sizeof buffer, "0x%llx", static_cast<unsigned long long>(value));

@@ -6,6 +6,7 @@
 // or never report at all (closing a handle twice, closing the process's own
 // window station), is collected as a fault for the test to check.
 #include "platform.h"
+#include "text.h"
 
 #include <windows.h>
 
@@ -230,4 +231,4 @@ private:
 std::string Hex(std::uint64_t value);
 
 // UTF-8 bytes of a wide text, whatever the active code page.
-std::string Utf8(std::wstring_view text);
+inline std::string Utf8(std::wstring_view text) { return harness::Narrow(text); }
