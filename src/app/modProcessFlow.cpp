@@ -8,6 +8,9 @@
 #include "uniqueHandle.h"
 #include "zentarisupport.h"
 
+#include <optional>
+#include <string>
+
 namespace {
 
 inline constexpr DWORD kCreationFlags = CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS;
@@ -53,11 +56,17 @@ void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
     }
 
     // Both stay open across the creation of the process (and, on failure,
-    // while its message is shown); whether they were obtained is not examined:
-    // only CreateProcessA decides the outcome.
+    // while its message is shown). A station or desktop that is not there and
+    // could not be made ends the run here: Windows would still start the
+    // program, which then dies while it starts, unseen by anyone who asked
+    // for it. Any other outcome is left to CreateProcessA.
     UniqueWinSta winSta;
     UniqueDesktop desktop;
-    OpenOrCreateWinStaAndDesktop(desktopName, winSta, desktop);
+    if (const std::optional<DWORD> notMade = OpenOrCreateWinStaAndDesktop(desktopName, winSta, desktop)) {
+        SetExitCode(ExitCode::ProcessNotCreated);
+        ShowLaunchFailure(*notMade);
+        return;
+    }
 
     std::string desktopBytes = ToAnsi(desktopName);
     STARTUPINFOA startupInfo{};

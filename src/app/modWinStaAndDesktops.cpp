@@ -5,6 +5,8 @@
 #include "platform.h"
 #include "zentarisupport.h"
 
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -12,6 +14,19 @@ namespace {
 // Requests of a name once its size is known: the first, and two with a
 // buffer grown each time.
 constexpr int kNameRequests = 3;
+
+// Read right after a failed open: whether the object is known not to be
+// there. A refused access means that it is, out of this process's reach.
+bool OpenFoundNothing() { return platform().GetLastError() != ERROR_ACCESS_DENIED; }
+
+// Read right after a failed creation, and only when the open found nothing:
+// the one case in which no program can run on the object.
+std::optional<DWORD> CreationError(bool missing) {
+    if (!missing) {
+        return std::nullopt;
+    }
+    return platform().GetLastError();
+}
 
 }  // namespace
 
@@ -54,7 +69,8 @@ std::wstring GetCurrentWinStaName() {
     return GetUserObjectName(own);
 }
 
-void OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop) {
+std::optional<DWORD> OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName, UniqueWinSta& winSta,
+                                                  UniqueDesktop& desktop) {
     std::wstring winStaName;
     std::wstring desktopName = fullDesktopName;
     if (const size_t backslash = fullDesktopName.find(L'\\'); backslash != std::wstring::npos) {
@@ -65,7 +81,7 @@ void OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName, UniqueWin
         winStaName = GetCurrentWinStaName();
     }
     if (desktopName.empty()) {
-        return;
+        return std::nullopt;
     }
     winSta.reset();
     desktop.reset();
@@ -74,25 +90,32 @@ void OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName, UniqueWin
     const std::string ansiWinSta = ToAnsi(winStaName);
     winSta.reset(platform().OpenWindowStationA(ansiWinSta.c_str(), FALSE, kWinStaAccess));
     if (!winSta) {
+        const bool missing = OpenFoundNothing();
         winSta.reset(platform().CreateWindowStationA(ansiWinSta.c_str(), 0, kWinStaAccess, nullptr));
         if (!winSta) {
-            return;
+            return CreationError(missing);
         }
     }
     if (!platform().SetProcessWindowStation(winSta.get())) {
         winSta.reset();
-        return;
+        return std::nullopt;
     }
 
     // OpenDesktopA and CreateDesktopA work in the process's window station,
     // which is the target one until the switch back below.
     const std::string ansiDesktop = ToAnsi(desktopName);
+    std::optional<DWORD> failure;
     desktop.reset(platform().OpenDesktopA(ansiDesktop.c_str(), 0, FALSE, kDesktopAccess));
     if (!desktop) {
+        const bool missing = OpenFoundNothing();
         desktop.reset(platform().CreateDesktopA(ansiDesktop.c_str(), nullptr, nullptr, 0, kDesktopAccess, nullptr));
+        if (!desktop) {
+            failure = CreationError(missing);
+        }
     }
     platform().SetProcessWindowStation(saved);
     if (!desktop) {
         winSta.reset();
     }
+    return failure;
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 // The name of the window station or desktop behind handle, or the empty text
@@ -22,4 +23,13 @@ inline constexpr ACCESS_MASK kDesktopAccess = DESKTOP_SWITCHDESKTOP | DESKTOP_EN
 // process's own). The caller passes both handles empty and owns what comes
 // back: a null handle means the object was not obtained. An empty desktop half
 // writes neither. The process's own window station is the same on return.
-void OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName, UniqueWinSta& winSta, UniqueDesktop& desktop);
+//
+// The result is the system's error of the failed creation when an object is
+// known to be missing and could not be made: its open failed for a reason
+// other than a refused access, and so did its creation. No program can run
+// there then. Nothing comes back when both were obtained, or where the object
+// may exist out of this process's reach (a refused open, a refused switch of
+// window station): a program, which the system connects with the rights that
+// it is due, may still run there.
+[[nodiscard]] std::optional<DWORD> OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName,
+                                                                UniqueWinSta& winSta, UniqueDesktop& desktop);

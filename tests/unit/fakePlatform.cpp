@@ -117,7 +117,7 @@ int FakePlatform::Find(Kind kind, int in, const std::string& name) {
 }
 
 int FakePlatform::Make(Kind kind, int in, const std::string& name, bool heldForGood) {
-    objects_.push_back(Object{kind, in, name, 0, heldForGood});
+    objects_.push_back(Object{kind, in, name, 0, heldForGood, false});
     return static_cast<int>(objects_.size()) - 1;
 }
 
@@ -135,10 +135,38 @@ int FakePlatform::CurrentStation() {
     return found == open_.end() ? -1 : found->second.object;
 }
 
+std::optional<DWORD> FakePlatform::RefusedName(Kind kind, const std::string& name) const {
+    if (everyNameExists) {
+        return std::nullopt;
+    }
+    if (kind == Kind::Desktop && name.find('\\') != std::string::npos) {
+        return ERROR_BAD_PATHNAME;
+    }
+    if (harness::Widen(name).size() > longestName) {
+        return ERROR_FILENAME_EXCED_RANGE;
+    }
+    return std::nullopt;
+}
+
 HANDLE FakePlatform::OpenObject(Kind kind, const std::string& name, bool create) {
+    if (const std::optional<DWORD> refused = RefusedName(kind, name)) {
+        lastError_ = *refused;
+        return nullptr;
+    }
     const int in = kind == Kind::Desktop ? CurrentStation() : -1;
     int object = kind == Kind::Desktop && in < 0 ? -1 : Find(kind, in, name);
+    if (object >= 0 && objects_[static_cast<size_t>(object)].refusesUs) {
+        lastError_ = ERROR_ACCESS_DENIED;
+        return nullptr;
+    }
     if (object < 0 && create && (kind == Kind::WinSta || in >= 0)) {
+        if (kind == Kind::Desktop && desktopHeapRoom) {
+            if (*desktopHeapRoom == 0) {
+                lastError_ = ERROR_NOT_ENOUGH_MEMORY;
+                return nullptr;
+            }
+            --*desktopHeapRoom;
+        }
         object = Make(kind, in, name, false);
     }
     if (object < 0) {
@@ -156,6 +184,13 @@ void FakePlatform::Exists(const std::string& station, const std::string& desktop
     if (!desktop.empty() && FindAlive(Kind::Desktop, in, desktop) < 0) {
         Make(Kind::Desktop, in, desktop, true);
     }
+}
+
+void FakePlatform::Protect(const std::string& station, const std::string& desktop) {
+    Exists(station, desktop);
+    const int in = FindAlive(Kind::WinSta, -1, station);
+    const int object = desktop.empty() ? in : FindAlive(Kind::Desktop, in, desktop);
+    objects_[static_cast<size_t>(object)].refusesUs = true;
 }
 
 bool FakePlatform::IsAlive(const std::string& station, const std::string& desktop) const {

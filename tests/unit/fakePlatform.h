@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <map>
@@ -76,6 +77,17 @@ public:
     bool everyNameExists = true;
     // A window station, or a desktop in one, that another process holds.
     void Exists(const std::string& station, const std::string& desktop = {});
+    // The same, but its security refuses this process: opening it, or
+    // creating it, which opens an existing object, fails with
+    // ERROR_ACCESS_DENIED. A started process still connects to it.
+    void Protect(const std::string& station, const std::string& desktop = {});
+    // What Windows refuses whatever exists (names in UTF-16 units): a desktop
+    // name with a backslash in it, ERROR_BAD_PATHNAME, since a desktop's name
+    // is the last part of its object path; a name longer than an object name
+    // can be, ERROR_FILENAME_EXCED_RANGE; a desktop beyond what the desktop
+    // heap holds, ERROR_NOT_ENOUGH_MEMORY. Only while !everyNameExists.
+    size_t longestName = 32767;
+    std::optional<int> desktopHeapRoom;  // desktops that can still be created
     bool IsAlive(const std::string& station, const std::string& desktop = {}) const;
 
     // The processes that CreateProcessA started. Windows connects a process
@@ -173,6 +185,7 @@ private:
         std::string name;
         int handles = 0;
         bool heldForGood = false;  // by another process
+        bool refusesUs = false;
         bool alive() const { return heldForGood || handles > 0; }
     };
     struct StartedProcess {
@@ -203,8 +216,11 @@ private:
     // The object behind the process's window station.
     int CurrentStation();
     // Opens the named object for the calling process: a new handle to a
-    // living object, or null (ERROR_FILE_NOT_FOUND); create makes a missing one.
+    // living object, or null (ERROR_FILE_NOT_FOUND); create makes a missing
+    // one. Windows' refusals come first.
     HANDLE OpenObject(Kind kind, const std::string& name, bool create);
+    // The error with which Windows refuses the name itself, if it does.
+    std::optional<DWORD> RefusedName(Kind kind, const std::string& name) const;
     // Whether handle is live and of the kind; records a fault if not.
     bool Expect(HANDLE handle, Kind kind, const char* function);
     BOOL Close(HANDLE handle, Kind kind, const char* function);

@@ -19,13 +19,18 @@ const std::vector<std::string> kLaunchCalls = {"OpenWindowStationA", "CreateWind
 struct LaunchPath {
     unsigned failing;
     const wchar_t* desktopName;
+    // Why the failing calls fail: a refused access, or an object that is not
+    // there, which ends the run when it cannot be made either.
+    DWORD error;
 };
 
 std::vector<LaunchPath> AllLaunchPaths() {
     std::vector<LaunchPath> paths;
-    for (const wchar_t* name : {L"Work", L"Kiosk\\Main"}) {
-        for (unsigned mask = 0; mask < (1u << kLaunchCalls.size()); ++mask) {
-            paths.push_back({mask, name});
+    for (const DWORD error : {static_cast<DWORD>(ERROR_ACCESS_DENIED), static_cast<DWORD>(ERROR_FILE_NOT_FOUND)}) {
+        for (const wchar_t* name : {L"Work", L"Kiosk\\Main"}) {
+            for (unsigned mask = 0; mask < (1u << kLaunchCalls.size()); ++mask) {
+                paths.push_back({mask, name, error});
+            }
         }
     }
     return paths;
@@ -34,23 +39,30 @@ std::vector<LaunchPath> AllLaunchPaths() {
 class LaunchHandleBalanceTest : public SeamTestWithParam<LaunchPath> {};
 
 TEST_P(LaunchHandleBalanceTest, ClosesWhatItObtainedAndRestoresTheWindowStation) {
+    const auto fails = [](size_t call) { return (GetParam().failing & (1u << call)) != 0; };
     for (size_t call = 0; call < kLaunchCalls.size(); ++call) {
-        if ((GetParam().failing & (1u << call)) != 0) {
-            fake.Fail(kLaunchCalls[call]);
+        if (fails(call)) {
+            fake.Fail(kLaunchCalls[call], GetParam().error);
         }
     }
     RunOnDesktop(L"probe.exe", GetParam().desktopName);
 
     EXPECT_EQ(fake.OpenHandles(), 0);
     EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
-    EXPECT_EQ(fake.ProcessCreations().size(), 1u) << "the launch is tried whatever was obtained";
-    const bool created = (GetParam().failing & (1u << 5)) == 0;
+    const bool noWinSta = fails(0) && fails(1);
+    const bool noDesktop = !noWinSta && !fails(2) && fails(3) && fails(4);
+    const bool notMade = GetParam().error != ERROR_ACCESS_DENIED && (noWinSta || noDesktop);
+    EXPECT_EQ(fake.ProcessCreations().size(), notMade ? 0u : 1u)
+        << "the launch is tried unless the target is known not to be there";
+    const bool created = !notMade && !fails(5);
     EXPECT_EQ(fake.MessageBoxes().size(), created ? 0u : 1u);
+    EXPECT_EQ(GetExitCode(), created ? ExitCode::Done : ExitCode::ProcessNotCreated);
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, LaunchHandleBalanceTest, testing::ValuesIn(AllLaunchPaths()),
                          [](const testing::TestParamInfo<LaunchPath>& info) {
-                             return std::string(info.param.desktopName[0] == L'W' ? "Bare" : "Full") + "_" +
+                             return std::string(info.param.error == ERROR_ACCESS_DENIED ? "Refused" : "Missing") +
+                                    (info.param.desktopName[0] == L'W' ? "Bare" : "Full") + "_" +
                                     std::bitset<7>(info.param.failing).to_string();
                          });
 

@@ -9,7 +9,9 @@
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <ostream>
+#include <string>
 
 namespace {
 
@@ -195,13 +197,16 @@ struct LifetimeCase {
 
 void PrintTo(const LifetimeCase& row, std::ostream* out) { *out << row.name; }
 
-class LifetimeTest : public SeamTestWithParam<LifetimeCase> {
+template <typename Param>
+class WindowsModelTest : public SeamTestWithParam<Param> {
 protected:
     void SetUp() override {
-        fake.everyNameExists = false;
-        fake.Exists("WinSta0", "Default");
+        this->fake.everyNameExists = false;
+        this->fake.Exists("WinSta0", "Default");
     }
 };
+
+class LifetimeTest : public WindowsModelTest<LifetimeCase> {};
 
 TEST_P(LifetimeTest, TheProgramFindsItsDesktopAndNothingOutlivesItsUsers) {
     const LifetimeCase& row = GetParam();
@@ -237,6 +242,92 @@ INSTANTIATE_TEST_SUITE_P(
         LifetimeCase{"HandOverRefusedNewDesktop", L"WinSta0\\Work", true, "ended 0xc0000142", true, false},
         LifetimeCase{"HandOverRefusedExistingDesktop", L"WinSta0\\Default", true, "running on WinSta0\\Default", true,
                      true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// What Windows refuses. A station or desktop that is not there and cannot be
+// made stops the run with the error of its creation: started anyway, the
+// program would die while it starts and the run would count as a success.
+// One that is there but refuses the launcher, or a refused switch of window
+// station, leaves the decision to CreateProcessA: the program connects with
+// the rights that it is due.
+struct RefusalCase {
+    const char* name;
+    std::wstring desktopName;
+    std::function<void(FakePlatform&)> arrange;
+    std::optional<DWORD> reported;  // the error shown; none: started
+    const char* connected;          // a started program, once connected
+};
+
+void PrintTo(const RefusalCase& row, std::ostream* out) { *out << row.name; }
+
+class WindowsRefusalTest : public WindowsModelTest<RefusalCase> {};
+
+TEST_P(WindowsRefusalTest, StopsOnlyWhereNoProgramCouldRun) {
+    const RefusalCase& row = GetParam();
+    row.arrange(fake);
+    RunOnDesktop(L"notepad.exe", row.desktopName);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+
+    if (!row.reported) {
+        EXPECT_THAT(fake.MessageBoxes(), IsEmpty());
+        EXPECT_EQ(GetExitCode(), ExitCode::Done);
+        fake.ConnectStartedProcesses();
+        EXPECT_THAT(fake.StartedProcesses(), ElementsAre(row.connected));
+        return;
+    }
+    EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
+    EXPECT_THAT(fake.CallsOf({"CreateProcessA", "DuplicateHandle"}), IsEmpty());
+    std::wstring description;
+    ASSERT_EQ(zsGetAPIErrorDescription(*row.reported, description), ZsStatus::Ok);
+    const MessageBoxShown box = OnlyMessageBox();
+    EXPECT_EQ(Utf8(box.text), Utf8(ExpectedLaunchFailure(*row.reported, description)));
+    EXPECT_EQ(box.style, 0x10u);
+    EXPECT_EQ(GetExitCode(), ExitCode::ProcessNotCreated);
+    // Nothing made on the way survives the run.
+    const std::string fullName = Utf8(row.desktopName);
+    EXPECT_FALSE(fake.IsAlive(fullName.substr(0, fullName.find('\\')), fullName.substr(fullName.find('\\') + 1)));
+    if (!fullName.starts_with("WinSta0\\")) {
+        EXPECT_FALSE(fake.IsAlive(fullName.substr(0, fullName.find('\\'))));
+    }
+}
+
+const std::wstring kTooLong(32768, L'N');
+
+INSTANTIATE_TEST_SUITE_P(
+    OnWindows, WindowsRefusalTest,
+    testing::Values(RefusalCase{"MissingStationNotCreated", L"Kiosk\\Main",
+                                [](FakePlatform& f) { f.Fail("CreateWindowStationA", ERROR_ACCESS_DENIED); },
+                                ERROR_ACCESS_DENIED, nullptr},
+                    RefusalCase{"StationNameTooLong", kTooLong + L"\\Main", [](FakePlatform&) {},
+                                ERROR_FILENAME_EXCED_RANGE, nullptr},
+                    RefusalCase{"DesktopNameTooLong", L"WinSta0\\" + kTooLong, [](FakePlatform&) {},
+                                ERROR_FILENAME_EXCED_RANGE, nullptr},
+                    RefusalCase{"BackslashInTheDesktopHalf", L"WinSta0\\Work\\Inner", [](FakePlatform&) {},
+                                ERROR_BAD_PATHNAME, nullptr},
+                    RefusalCase{"NoDesktopHeapLeft", L"WinSta0\\Work", [](FakePlatform& f) { f.desktopHeapRoom = 0; },
+                                ERROR_NOT_ENOUGH_MEMORY, nullptr},
+                    RefusalCase{"NoDesktopHeapInANewStation", L"Kiosk\\Main",
+                                [](FakePlatform& f) { f.desktopHeapRoom = 0; }, ERROR_NOT_ENOUGH_MEMORY, nullptr},
+                    RefusalCase{"ProtectedDesktop", L"WinSta0\\Winlogon",
+                                [](FakePlatform& f) { f.Protect("WinSta0", "Winlogon"); }, std::nullopt,
+                                "running on WinSta0\\Winlogon"},
+                    RefusalCase{"ProtectedStation", L"Service-0x0-3e7$\\Default",
+                                [](FakePlatform& f) {
+                                    f.Protect("Service-0x0-3e7$");
+                                    f.Exists("Service-0x0-3e7$", "Default");
+                                },
+                                std::nullopt, "running on Service-0x0-3e7$\\Default"},
+                    RefusalCase{"SwitchRefused", L"Kiosk\\Main",
+                                [](FakePlatform& f) {
+                                    f.Exists("Kiosk", "Main");
+                                    f.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);
+                                },
+                                std::nullopt, "running on Kiosk\\Main"},
+                    // Created within what the heap holds.
+                    RefusalCase{"NewDesktopWithHeapRoom", L"WinSta0\\Work",
+                                [](FakePlatform& f) { f.desktopHeapRoom = 1; }, std::nullopt,
+                                "running on WinSta0\\Work"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // The model itself: without the hand-over, a new desktop would be gone

@@ -3,7 +3,10 @@
 #include "modWinStaAndDesktops.h"
 #include "seamTest.h"
 
+#include <initializer_list>
+#include <optional>
 #include <ostream>
+#include <string>
 #include <vector>
 
 namespace {
@@ -138,12 +141,12 @@ class OpenOrCreateVariantsTest : public OpenOrCreateTest, public testing::WithPa
 TEST_P(OpenOrCreateVariantsTest, ObtainsBothAndSwitchesBack) {
     const OpenOrCreateCase& row = GetParam();
     if (row.openWinStaFails) {
-        fake.Fail("OpenWindowStationA");
+        fake.Fail("OpenWindowStationA", ERROR_FILE_NOT_FOUND);
     }
     if (row.openDesktopFails) {
-        fake.Fail("OpenDesktopA");
+        fake.Fail("OpenDesktopA", ERROR_FILE_NOT_FOUND);
     }
-    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop), std::nullopt);
 
     EXPECT_THAT(fake.Calls(), ElementsAreArray(row.calls));
     EXPECT_EQ(fake.Label(winSta.get()), "winsta1");
@@ -160,43 +163,83 @@ const char* const kSwitchToA = "SetProcessWindowStation(winsta1)";
 const char* const kOpenB = "OpenDesktopA(B, 0x0, 0, 0x142)";
 const char* const kCreateB = "CreateDesktopA(B, NULL, NULL, 0x0, 0x142, NULL)";
 const char* const kSwitchBack = "SetProcessWindowStation(own)";
+const char* const kCloseA = "CloseWindowStation(winsta1)";
+// Read after a failed open, and after a failed creation of what the open
+// did not find.
+const char* const kLastError = "GetLastError()";
 
 INSTANTIATE_TEST_SUITE_P(
     Variants, OpenOrCreateVariantsTest,
     testing::Values(
         OpenOrCreateCase{"BothOpened", false, false, {kSave, kOpenA, kSwitchToA, kOpenB, kSwitchBack}},
-        OpenOrCreateCase{"DesktopCreated", false, true, {kSave, kOpenA, kSwitchToA, kOpenB, kCreateB, kSwitchBack}},
-        OpenOrCreateCase{"WinStaCreated", true, false, {kSave, kOpenA, kCreateA, kSwitchToA, kOpenB, kSwitchBack}},
         OpenOrCreateCase{
-            "BothCreated", true, true, {kSave, kOpenA, kCreateA, kSwitchToA, kOpenB, kCreateB, kSwitchBack}}),
+            "DesktopCreated", false, true, {kSave, kOpenA, kSwitchToA, kOpenB, kLastError, kCreateB, kSwitchBack}},
+        OpenOrCreateCase{
+            "WinStaCreated", true, false, {kSave, kOpenA, kLastError, kCreateA, kSwitchToA, kOpenB, kSwitchBack}},
+        OpenOrCreateCase{"BothCreated",
+                         true,
+                         true,
+                         {kSave, kOpenA, kLastError, kCreateA, kSwitchToA, kOpenB, kLastError, kCreateB, kSwitchBack}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST_F(OpenOrCreateTest, AWinStaNeitherOpenedNorCreatedLeavesBothNull) {
-    fake.Fail("OpenWindowStationA");
-    fake.Fail("CreateWindowStationA");
-    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
-    EXPECT_THAT(fake.Calls(), ElementsAre(kSave, kOpenA, "CreateWindowStationA(A, 0x0, 0x109, NULL)"));
-    EXPECT_FALSE(winSta);
-    EXPECT_FALSE(desktop);
-    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
-}
+// An object neither opened nor created: both outputs are null, the process
+// is back in its own window station, and the result tells whether the object
+// is known to be missing, with the error of its creation.
+struct NotObtainedCase {
+    const char* name;
+    bool desktop;  // the desktop fails to appear, else the window station
+    DWORD openError;
+    DWORD createError;
+    std::optional<DWORD> result;
+    std::vector<std::string> calls;
+};
 
-TEST_F(OpenOrCreateTest, ARefusedSwitchClosesTheWinStaAndLeavesBothNull) {
-    fake.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);
-    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
-    EXPECT_THAT(fake.Calls(), ElementsAre(kSave, kOpenA, kSwitchToA, "CloseWindowStation(winsta1)"));
+void PrintTo(const NotObtainedCase& row, std::ostream* out) { *out << row.name; }
+
+class NotObtainedTest : public OpenOrCreateTest, public testing::WithParamInterface<NotObtainedCase> {};
+
+TEST_P(NotObtainedTest, LeavesBothNullAndTellsWhetherTheObjectIsMissing) {
+    const NotObtainedCase& row = GetParam();
+    fake.Fail(row.desktop ? "OpenDesktopA" : "OpenWindowStationA", row.openError);
+    fake.Fail(row.desktop ? "CreateDesktopA" : "CreateWindowStationA", row.createError);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop), row.result);
+    EXPECT_THAT(fake.Calls(), ElementsAreArray(row.calls));
     EXPECT_FALSE(winSta);
     EXPECT_FALSE(desktop);
     EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
     EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
-TEST_F(OpenOrCreateTest, ADesktopNeitherOpenedNorCreatedSwitchesBackThenClosesTheWinSta) {
-    fake.Fail("OpenDesktopA");
-    fake.Fail("CreateDesktopA");
-    OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop);
-    EXPECT_THAT(fake.Calls(),
-                ElementsAre(kSave, kOpenA, kSwitchToA, kOpenB, kCreateB, kSwitchBack, "CloseWindowStation(winsta1)"));
+const std::vector<std::string> kWinStaTried = {kSave, kOpenA, kLastError, kCreateA};
+const std::vector<std::string> kDesktopTried = {kSave, kOpenA, kSwitchToA, kOpenB, kLastError, kCreateB};
+
+std::vector<std::string> Then(std::vector<std::string> calls, std::initializer_list<const char*> more) {
+    calls.insert(calls.end(), more.begin(), more.end());
+    return calls;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Outcomes, NotObtainedTest,
+    testing::Values(
+        // A refused open: the object is there, out of reach, so the creation's
+        // error does not matter and is not read.
+        NotObtainedCase{"WinStaRefused", false, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, std::nullopt, kWinStaTried},
+        NotObtainedCase{"WinStaMissingAndRefused", false, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
+                        ERROR_ACCESS_DENIED, Then(kWinStaTried, {kLastError})},
+        NotObtainedCase{"WinStaNameTooLong", false, ERROR_FILENAME_EXCED_RANGE, ERROR_FILENAME_EXCED_RANGE,
+                        ERROR_FILENAME_EXCED_RANGE, Then(kWinStaTried, {kLastError})},
+        NotObtainedCase{"DesktopRefused", true, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, std::nullopt,
+                        Then(kDesktopTried, {kSwitchBack, kCloseA})},
+        NotObtainedCase{"DesktopMissingNoHeap", true, ERROR_FILE_NOT_FOUND, ERROR_NOT_ENOUGH_MEMORY,
+                        ERROR_NOT_ENOUGH_MEMORY, Then(kDesktopTried, {kLastError, kSwitchBack, kCloseA})},
+        NotObtainedCase{"DesktopNameRefused", true, ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME,
+                        Then(kDesktopTried, {kLastError, kSwitchBack, kCloseA})}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(OpenOrCreateTest, ARefusedSwitchClosesTheWinStaAndLeavesBothNull) {
+    fake.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop), std::nullopt);
+    EXPECT_THAT(fake.Calls(), ElementsAre(kSave, kOpenA, kSwitchToA, kCloseA));
     EXPECT_FALSE(winSta);
     EXPECT_FALSE(desktop);
     EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
@@ -210,14 +253,14 @@ TEST_F(OpenOrCreateTest, AnEmptyDesktopHalfCallsNothingAndWritesNeither) {
     const HDESK desktopBefore = desktop.get();
     fake.ClearCalls();
 
-    OpenOrCreateWinStaAndDesktop(L"A\\", winSta, desktop);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\", winSta, desktop), std::nullopt);
     EXPECT_THAT(fake.Calls(), IsEmpty());
     EXPECT_EQ(winSta.get(), winStaBefore);
     EXPECT_EQ(desktop.get(), desktopBefore);
 }
 
 TEST_F(OpenOrCreateTest, ALoneBackslashOnlyLooksUpTheCurrentWinSta) {
-    OpenOrCreateWinStaAndDesktop(L"\\", winSta, desktop);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"\\", winSta, desktop), std::nullopt);
     EXPECT_THAT(fake.CallsExcept({"GetProcessWindowStation", "GetUserObjectInformationA"}), IsEmpty());
     EXPECT_FALSE(winSta);
     EXPECT_FALSE(desktop);
@@ -225,7 +268,7 @@ TEST_F(OpenOrCreateTest, ALoneBackslashOnlyLooksUpTheCurrentWinSta) {
 
 TEST_F(OpenOrCreateTest, AnEmptyCurrentWinStaNameIsPassedOnUnchanged) {
     fake.ownWinStaName = "";
-    OpenOrCreateWinStaAndDesktop(L"Work", winSta, desktop);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"Work", winSta, desktop), std::nullopt);
     EXPECT_THAT(fake.CallsOf({"OpenWindowStationA"}), ElementsAre("OpenWindowStationA(, 0, 0x109)"));
     EXPECT_TRUE(desktop);
 }
@@ -239,7 +282,7 @@ struct SplitCase {
 class OpenOrCreateSplitTest : public OpenOrCreateTest, public testing::WithParamInterface<SplitCase> {};
 
 TEST_P(OpenOrCreateSplitTest, SplitsAtTheFirstBackslash) {
-    OpenOrCreateWinStaAndDesktop(GetParam().fullName, winSta, desktop);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(GetParam().fullName, winSta, desktop), std::nullopt);
     EXPECT_THAT(fake.CallsOf({"OpenWindowStationA", "OpenDesktopA"}),
                 ElementsAre("OpenWindowStationA(" + std::string(GetParam().winSta) + ", 0, 0x109)",
                             "OpenDesktopA(" + std::string(GetParam().desktop) + ", 0x0, 0, 0x142)"));
