@@ -20,9 +20,10 @@ build: deps
 	@cmake --preset x86 >/dev/null
 	@cmake --build --preset x86
 
-# The argument text goes to the launcher untouched, quotes and all.
+# The argument text goes to the launcher untouched, quotes and all. Without
+# a display, what the launcher shows is printed and kept in build/run.
 run: build
-	@LAUNCHER_ARGS='$(ARGS)' tools/with-display tools/wine-run $(BUILD)/rawrun.exe $(BUILD)/Launcher.exe
+	@LAUNCHER_ARGS='$(ARGS)' tools/run $(BUILD)
 
 # Everything CI runs: static analysis, the clang build, the workflow's and
 # the READMEs' checks, a minute of fuzzing, a short run of the benchmarks, the
