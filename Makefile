@@ -5,7 +5,7 @@ export WINEPREFIX ?= $(CURDIR)/build/wine
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 
-.PHONY: all build run test bench fuzz lint dist deps format clean
+.PHONY: all build run picture test bench fuzz lint dist deps format clean
 
 all: build
 
@@ -24,6 +24,10 @@ build: deps
 # a display, what the launcher shows is printed and kept in build/run.
 run: build
 	@LAUNCHER_ARGS='$(ARGS)' tools/run $(BUILD)
+
+# docs/chooser.png, taken again from the real launcher.
+picture: build
+	@tools/picture $(BUILD)
 
 # Everything CI runs: static analysis, the clang build, the workflow's and
 # the READMEs' checks, a minute of fuzzing, a short run of the benchmarks, the
