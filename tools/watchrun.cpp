@@ -155,6 +155,10 @@ int wmain(int argc, wchar_t** argv) {
         return kExitBadArguments;
     }
     const WineDrawsFrames frames;
+    // Wine starts the process behind the desktop (explorer.exe) for the first
+    // window of a session; asked for here, it stays out of the launcher's job
+    // and is not reported as a program that the launcher started.
+    GetDesktopWindow();
 
     const std::wstring arguments = RawArguments();
     LauncherRun run(RunOptions().Exe(launcher).Arguments(arguments.empty() ? L"" : L" " + arguments));
