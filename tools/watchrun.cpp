@@ -9,7 +9,8 @@
 //
 // The names after the picture directory are desktops created and held while
 // the launcher runs, so that the chooser has them in its list. Every wait is
-// bounded: the program ends within about two minutes whatever the launcher does.
+// bounded, so the program ends whatever the launcher does; tools/run still
+// cuts the whole run off after a time limit of its own.
 #include "driver.h"
 
 #include <algorithm>
@@ -92,26 +93,29 @@ bool Answer(HWND window, int number, const std::wstring& pictures) {
     return Close(window, IDCANCEL);
 }
 
+struct HandleCloser {
+    void operator()(HANDLE handle) const { CloseHandle(handle); }
+};
+
 std::wstring ImageName(DWORD pid) {
+    const std::unique_ptr<void, HandleCloser> process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid));
     std::wstring name(MAX_PATH, L'\0');
     DWORD size = MAX_PATH;
-    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, pid);
-    const bool known = process != nullptr && QueryFullProcessImageNameW(process, 0, name.data(), &size);
-    if (process != nullptr) {
-        CloseHandle(process);
+    if (process == nullptr || !QueryFullProcessImageNameW(process.get(), 0, name.data(), &size)) {
+        return L"<a process>";
     }
-    name.resize(known ? size : 0);
-    return known ? name : L"<a process>";
+    name.resize(size);
+    return name;
 }
 
-// Each desktop as "Desktop" (in this process's window station) or
-// "Station\Desktop".
 struct Held {
     std::vector<std::unique_ptr<HeldStation>> stations;
     std::unique_ptr<HeldDesktops> own;
     bool ok = true;
 };
 
+// Each name as "Desktop" (in this process's window station) or
+// "Station\Desktop".
 Held Hold(const std::vector<std::wstring>& names) {
     Held held;
     std::vector<std::wstring> own;
