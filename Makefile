@@ -5,7 +5,7 @@ export WINEPREFIX ?= $(CURDIR)/build/wine
 export WINEDEBUG ?= -all
 export WINEDLLOVERRIDES ?= mscoree,mshtml=
 
-.PHONY: all build run test bench fuzz lint dist deps format clean
+.PHONY: all build run picture test bench fuzz lint dist deps format clean
 
 all: build
 
@@ -20,9 +20,14 @@ build: deps
 	@cmake --preset x86 >/dev/null
 	@cmake --build --preset x86
 
-# The argument text goes to the launcher untouched, quotes and all.
+# The argument text goes to the launcher untouched, quotes and all. Without
+# a display, what the launcher shows is printed and kept in build/run.
 run: build
-	@LAUNCHER_ARGS='$(ARGS)' tools/with-display tools/wine-run $(BUILD)/rawrun.exe $(BUILD)/Launcher.exe
+	@LAUNCHER_ARGS='$(ARGS)' tools/run $(BUILD)
+
+# docs/chooser.png, taken again from the real launcher.
+picture: build
+	@tools/picture $(BUILD)
 
 # Everything CI runs: static analysis, the clang build, the workflow's and
 # the READMEs' checks, a minute of fuzzing, a short run of the benchmarks, the

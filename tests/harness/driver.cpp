@@ -391,6 +391,26 @@ HeldDesktops::~HeldDesktops() {
 
 bool HeldDesktops::ok() const { return std::find(desktops_.begin(), desktops_.end(), nullptr) == desktops_.end(); }
 
+UserSetting::UserSetting(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size)
+    : name_(name) {
+    RegCreateKeyExW(HKEY_CURRENT_USER, key, 0, nullptr, 0, KEY_QUERY_VALUE | KEY_SET_VALUE, nullptr, &key_, nullptr);
+    DWORD oldSize = 0;
+    if (RegQueryValueExW(key_, name, nullptr, &oldType_, nullptr, &oldSize) == ERROR_SUCCESS) {
+        old_.resize(oldSize);
+        had_ = RegQueryValueExW(key_, name, nullptr, &oldType_, old_.data(), &oldSize) == ERROR_SUCCESS;
+    }
+    RegSetValueExW(key_, name, 0, type, static_cast<const BYTE*>(data), size);
+}
+
+UserSetting::~UserSetting() {
+    if (had_) {
+        RegSetValueExW(key_, name_.c_str(), 0, oldType_, old_.data(), static_cast<DWORD>(old_.size()));
+    } else {
+        RegDeleteValueW(key_, name_.c_str());
+    }
+    RegCloseKey(key_);
+}
+
 std::optional<ProbeReport> WaitForReport(const std::wstring& path, DWORD timeoutMs) {
     if (!WaitUntil([&] { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }, timeoutMs)) {
         return std::nullopt;
@@ -519,6 +539,26 @@ DWORD LauncherRun::ProcessesStarted() const {
         return 0;
     }
     return accounting.TotalProcesses - 1;
+}
+
+std::vector<DWORD> LauncherRun::RunningStarted() const {
+    // Room for many more than a launcher starts; a fuller list fails, and
+    // then nothing is reported rather than a part.
+    struct {
+        JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+        ULONG_PTR more[63];
+    } ids{};
+    ids.list.NumberOfAssignedProcesses = 64;
+    std::vector<DWORD> running;
+    if (job_ != nullptr && QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) {
+        for (DWORD index = 0; index < ids.list.NumberOfProcessIdsInList; ++index) {
+            const auto id = static_cast<DWORD>(ids.list.ProcessIdList[index]);
+            if (id != pid_) {
+                running.push_back(id);
+            }
+        }
+    }
+    return running;
 }
 
 bool LauncherRun::WaitForAllToEnd(DWORD timeoutMs) {
@@ -776,9 +816,10 @@ std::vector<DWORD> CaptureScreen(const RECT& rect) {
 
 bool SaveWindowPicture(HWND window, const std::wstring& path) {
     RECT rect{};
-    if (!GetWindowRect(window, &rect)) {
-        return false;
-    }
+    return GetWindowRect(window, &rect) && SaveScreenPicture(rect, path);
+}
+
+bool SaveScreenPicture(const RECT& rect, const std::wstring& path) {
     const std::vector<DWORD> pixels = CaptureScreen(rect);
     if (pixels.empty()) {
         return false;

@@ -105,6 +105,39 @@ private:
     std::wstring path_;
 };
 
+// Sets a value under HKEY_CURRENT_USER for the processes started from now on,
+// and puts the old one back at the end. Wine reads its screen resolution
+// (Control Panel\Desktop, LogPixels) and whether the window manager or Wine
+// itself draws the window frames (Software\Wine\X11 Driver, Decorated) from
+// there when a process starts. Windows reads the resolution only when the user
+// signs in, so there a dialog keeps the screen's.
+class UserSetting {
+public:
+    UserSetting(const wchar_t* key, const wchar_t* name, DWORD type, const void* data, DWORD size);
+    UserSetting(const UserSetting&) = delete;
+    UserSetting& operator=(const UserSetting&) = delete;
+    ~UserSetting();
+
+private:
+    HKEY key_ = nullptr;
+    std::wstring name_;
+    DWORD oldType_ = 0;
+    std::vector<BYTE> old_;
+    bool had_ = false;
+};
+
+class ScreenDpi : public UserSetting {
+public:
+    explicit ScreenDpi(DWORD dpi) : UserSetting(L"Control Panel\\Desktop", L"LogPixels", REG_DWORD, &dpi, sizeof dpi) {}
+};
+
+// Without a window manager nobody would draw the title bar and its close box:
+// Wine draws them itself when told that the frames are its own business.
+class WineDrawsFrames : public UserSetting {
+public:
+    WineDrawsFrames() : UserSetting(L"Software\\Wine\\X11 Driver", L"Decorated", REG_SZ, L"N", 2 * sizeof(wchar_t)) {}
+};
+
 // What probe.exe found out about itself: station, desktop, startupDesktop,
 // currentDirectory, mark, commandLine.
 using ProbeReport = std::map<std::wstring, std::wstring>;
@@ -166,6 +199,8 @@ public:
     std::vector<HWND> VisibleWindows() const;
     // Processes created inside the job besides the launcher itself.
     DWORD ProcessesStarted() const;
+    // The ids of those of them that are still running.
+    std::vector<DWORD> RunningStarted() const;
     // Waits until every process of the job has ended.
     bool WaitForAllToEnd(DWORD timeoutMs);
 
@@ -251,7 +286,9 @@ POINT CentreOf(const RECT& screenRect);
 
 // A rectangle of the screen as 32-bit BGRA pixels, top row first.
 std::vector<DWORD> CaptureScreen(const RECT& rect);
-// Writes what the screen shows under the window as a PNG file.
+// Writes what the screen shows in the rectangle, or under the window, as a
+// PNG file.
+bool SaveScreenPicture(const RECT& rect, const std::wstring& path);
 bool SaveWindowPicture(HWND window, const std::wstring& path);
 
 }  // namespace harness
