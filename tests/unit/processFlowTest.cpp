@@ -26,6 +26,13 @@ std::wstring CurrentDirectory() {
     return directory;
 }
 
+// The failure message for error, with the system's own description of it.
+std::wstring ExpectedLaunchFailureFor(DWORD error) {
+    std::wstring description;
+    EXPECT_EQ(zsGetAPIErrorDescription(error, description), ZsStatus::Ok);
+    return ExpectedLaunchFailure(error, description);
+}
+
 // A name without backslash goes into the launcher's own window station,
 // whatever that station is called; any other name is used as it is.
 struct DesktopNameCase {
@@ -107,10 +114,8 @@ TEST_F(RunOnDesktopTest, AFailedStartIsReportedWithItsErrorAndTheHandlesAreClose
                 ElementsAre("ModuleFileName()", "ShowMessageBox(0x10)", "CloseDesktop(desktop2)",
                             "CloseWindowStation(winsta1)"));
 
-    std::wstring description;
-    ASSERT_EQ(zsGetAPIErrorDescription(ERROR_FILE_NOT_FOUND, description), ZsStatus::Ok);
     const MessageBoxShown box = OnlyMessageBox();
-    EXPECT_EQ(box.text, ExpectedLaunchFailure(ERROR_FILE_NOT_FOUND, description));
+    EXPECT_EQ(box.text, ExpectedLaunchFailureFor(ERROR_FILE_NOT_FOUND));
     EXPECT_EQ(box.style, 0x10u);
     EXPECT_EQ(GetExitCode(), ExitCode::ProcessNotCreated);
     EXPECT_EQ(static_cast<int>(GetExitCode()), 2);
@@ -278,10 +283,8 @@ TEST_P(WindowsRefusalTest, StopsOnlyWhereNoProgramCouldRun) {
     }
     EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
     EXPECT_THAT(fake.CallsOf({"CreateProcessA", "DuplicateHandle"}), IsEmpty());
-    std::wstring description;
-    ASSERT_EQ(zsGetAPIErrorDescription(*row.reported, description), ZsStatus::Ok);
     const MessageBoxShown box = OnlyMessageBox();
-    EXPECT_EQ(Utf8(box.text), Utf8(ExpectedLaunchFailure(*row.reported, description)));
+    EXPECT_EQ(Utf8(box.text), Utf8(ExpectedLaunchFailureFor(*row.reported)));
     EXPECT_EQ(box.style, 0x10u);
     EXPECT_EQ(GetExitCode(), ExitCode::ProcessNotCreated);
     // Nothing made on the way survives the run.
