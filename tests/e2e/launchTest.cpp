@@ -82,7 +82,7 @@ INSTANTIATE_TEST_SUITE_P(Stations, LaunchFromStation,
                          ::testing::Values(L"E2eHome",
                                            L"\u7A97\u53E3\u7AD9\u5DE5\u4F5C\u7AD9\u684C\u9762"
                                            L"\u6D4B\u8BD5\u7528\u7684\u540D\u5B57\u5F88\u957F"),
-                         [](const auto& info) { return info.index == 0 ? "Latin" : "Cjk"; });
+                         [](const auto& test) { return test.index == 0 ? "Latin" : "Cjk"; });
 
 TEST(Launch, FullNameCreatesTheStationAndTheDesktop) {
     const TempDir dir;

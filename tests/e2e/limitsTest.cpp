@@ -232,7 +232,7 @@ INSTANTIATE_TEST_SUITE_P(Limits, LongNames,
                                            LongName{"Desktop5000", 0, 5000, false},
                                            LongName{"Station259", 259, 0, true}, LongName{"Station260", 260, 0, false},
                                            LongName{"Station5000", 5000, 0, false}),
-                         [](const ::testing::TestParamInfo<LongName>& info) { return std::string(info.param.name); });
+                         harness::CaseName{});
 
 // Characters that are ordinary to the launcher but easy to mishandle: they
 // must reach the system, and the process, unchanged.
@@ -286,7 +286,7 @@ INSTANTIATE_TEST_SUITE_P(
                 L"", L""},
         OddName{"TabAfterTheClosingQuote", L"E2eTab%U", L"", L"E2eTab%U", L"\t", L"\tone\ttwo", L""},
         OddName{"TabsAndBlanksAroundTheCommandLine", L"E2eTabs%U", L"", L"E2eTabs%U", L"\t \t\t", L" z", L"\t \t"}),
-    [](const ::testing::TestParamInfo<OddName>& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 }  // namespace
 }  // namespace e2e

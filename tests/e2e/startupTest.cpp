@@ -144,7 +144,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Refusal{"EmptyCommandLine_BareNameOnly", L"\"E2eWork\"", kExpectedEmptyCommandLine},
                       Refusal{"EmptyCommandLine_FullNameOnly", L"\"WinSta0\\E2eWork\"   ", kExpectedEmptyCommandLine},
                       Refusal{"EmptyCommandLine_QuestionMarkOnly", L"\"?\"", kExpectedEmptyCommandLine}),
-    [](const ::testing::TestParamInfo<Refusal>& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 }  // namespace
 }  // namespace e2e

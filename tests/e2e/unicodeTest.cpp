@@ -98,8 +98,7 @@ TEST_P(UnicodeLaunch, StationAndDesktopThatTheLauncherMakesBearTheNames) {
     EXPECT_EQ(run.WaitForExit(), std::optional<DWORD>(kExitProcessNotCreated));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, UnicodeLaunch, ::testing::ValuesIn(kScripts),
-                         [](const ::testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scripts, UnicodeLaunch, ::testing::ValuesIn(kScripts), harness::CaseName{});
 
 // The chooser lists a station and desktops named in the script, and Enter on
 // one of them starts the command line on exactly that desktop.
@@ -183,8 +182,7 @@ TEST_P(UnicodeChooser, RowsShowTheNamesAndEnterLandsOnTheChosenOne) {
     EXPECT_EQ(ReportField(found, L"commandLine"), Narrow(commandLine));
 }
 
-INSTANTIATE_TEST_SUITE_P(Scripts, UnicodeChooser, ::testing::ValuesIn(kScripts),
-                         [](const ::testing::TestParamInfo<Script>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Scripts, UnicodeChooser, ::testing::ValuesIn(kScripts), harness::CaseName{});
 
 }  // namespace
 }  // namespace e2e

@@ -21,4 +21,13 @@ std::vector<std::wstring> LinesOf(std::wstring_view text);
 // empty when it has nothing to say.
 std::wstring SystemDescription(DWORD error);
 
+// Names each case of a parameterised suite after the `name` of its row, so
+// that a failure and --gtest_filter speak of the row, not of its index.
+struct CaseName {
+    template <class TestInfo>
+    std::string operator()(const TestInfo& test) const {
+        return std::string(test.param.name);
+    }
+};
+
 }  // namespace harness

@@ -4,6 +4,7 @@
 #include "expectedTexts.h"
 #include "modMain.h"
 #include "seamTest.h"
+#include "text.h"
 #include "zentarisupport.h"
 
 #include <map>
@@ -53,7 +54,7 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandLineCase{"QuotedNameOnly", LR"("C:\Program Files\Launcher.exe")", L""},
                     CommandLineCase{"QuotedNameNotClosed", LR"("C:\Program Files\Launcher.exe Work x)", L""},
                     CommandLineCase{"Empty", L"", L""}),
-    [](const auto& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 // ---------------------------------------------------------------------------
 // ParseArgumentText and ParseAndRun over one table of argument texts, each
@@ -119,8 +120,7 @@ TEST_P(ParseArgumentTextTest, SplitsAndValidates) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ParseArgumentTextTest, testing::ValuesIn(kArgumentCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, ParseArgumentTextTest, testing::ValuesIn(kArgumentCases), harness::CaseName{});
 
 std::vector<std::wstring> trimmedTexts;
 
@@ -189,7 +189,6 @@ TEST_P(ParseAndRunTest, ReportsTheFirstFailedCheckAsksOrLaunches) {
     EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ParseAndRunTest, testing::ValuesIn(kArgumentCases),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, ParseAndRunTest, testing::ValuesIn(kArgumentCases), harness::CaseName{});
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "expectedTexts.h"
 #include "modDesktopsList.h"
 #include "seamTest.h"
+#include "text.h"
 
 #include <functional>
 #include <optional>
@@ -110,7 +111,7 @@ INSTANTIATE_TEST_SUITE_P(
                      "CloseWindowStation(winsta1)", "OpenWindowStationA(B, 0, 0x101)", "EnumDesktopsA(winsta2, 2)",
                      "CloseWindowStation(winsta2)", "OpenWindowStationA(C, 0, 0x101)", "EnumDesktopsA(winsta3, 2)",
                      "CloseWindowStation(winsta3)"}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 TEST_F(FillDesktopsListTest, AMissingLastStationLeavesATrailingSeparator) {
     fake.windowStations = {"A", "B"};

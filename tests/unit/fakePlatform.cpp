@@ -433,7 +433,7 @@ BOOL FakePlatform::EnumDesktopsA(HWINSTA station, DESKTOPENUMPROCA callback, LPA
                      failing);
 }
 
-BOOL FakePlatform::CreateProcessA(const char* applicationName, char* commandLine,
+BOOL FakePlatform::CreateProcessA(const char* applicationName, char* childCommandLine,
                                   SECURITY_ATTRIBUTES* processAttributes, SECURITY_ATTRIBUTES* threadAttributes,
                                   BOOL inheritHandles, DWORD creationFlags, void* environment,
                                   const char* currentDirectory, STARTUPINFOA* startupInfo,
@@ -442,14 +442,14 @@ BOOL FakePlatform::CreateProcessA(const char* applicationName, char* commandLine
         return text == nullptr ? std::nullopt : std::optional<std::string>(text);
     };
     const std::optional<std::string> desktop = optionalText(startupInfo ? startupInfo->lpDesktop : nullptr);
-    processCreations_.push_back({applicationName == nullptr, Text(commandLine), processAttributes == nullptr,
+    processCreations_.push_back({applicationName == nullptr, Text(childCommandLine), processAttributes == nullptr,
                                  threadAttributes == nullptr, inheritHandles, creationFlags, environment == nullptr,
                                  optionalText(currentDirectory), startupInfo ? *startupInfo : STARTUPINFOA{}, desktop});
     if (Call("CreateProcessA",
-             {Text(applicationName), Text(commandLine), Pointer(processAttributes), Pointer(threadAttributes),
+             {Text(applicationName), Text(childCommandLine), Pointer(processAttributes), Pointer(threadAttributes),
               std::to_string(inheritHandles), Hex(creationFlags), Pointer(environment), Text(currentDirectory),
               desktop.value_or("NULL")},
-             Text(commandLine))) {
+             Text(childCommandLine))) {
         return FALSE;
     }
     if (processHandles) {

@@ -154,7 +154,7 @@ public:
     BOOL CloseDesktop(HDESK desktop) override;
     BOOL EnumWindowStationsA(WINSTAENUMPROCA callback, LPARAM parameter) override;
     BOOL EnumDesktopsA(HWINSTA station, DESKTOPENUMPROCA callback, LPARAM parameter) override;
-    BOOL CreateProcessA(const char* applicationName, char* commandLine, SECURITY_ATTRIBUTES* processAttributes,
+    BOOL CreateProcessA(const char* applicationName, char* childCommandLine, SECURITY_ATTRIBUTES* processAttributes,
                         SECURITY_ATTRIBUTES* threadAttributes, BOOL inheritHandles, DWORD creationFlags,
                         void* environment, const char* currentDirectory, STARTUPINFOA* startupInfo,
                         PROCESS_INFORMATION* processInformation) override;

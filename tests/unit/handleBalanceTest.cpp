@@ -60,10 +60,10 @@ TEST_P(LaunchHandleBalanceTest, ClosesWhatItObtainedAndRestoresTheWindowStation)
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryPath, LaunchHandleBalanceTest, testing::ValuesIn(AllLaunchPaths()),
-                         [](const testing::TestParamInfo<LaunchPath>& info) {
-                             return std::string(info.param.error == ERROR_ACCESS_DENIED ? "Refused" : "Missing") +
-                                    (info.param.desktopName[0] == L'W' ? "Bare" : "Full") + "_" +
-                                    std::bitset<7>(info.param.failing).to_string();
+                         [](const testing::TestParamInfo<LaunchPath>& test) {
+                             return std::string(test.param.error == ERROR_ACCESS_DENIED ? "Refused" : "Missing") +
+                                    (test.param.desktopName[0] == L'W' ? "Bare" : "Full") + "_" +
+                                    std::bitset<7>(test.param.failing).to_string();
                          });
 
 class NoRows final : public DesktopsListTarget {

@@ -3,6 +3,7 @@
 #include "expectedTexts.h"
 #include "modProcessFlow.h"
 #include "seamTest.h"
+#include "text.h"
 #include "uniqueHandle.h"
 #include "zentarisupport.h"
 
@@ -168,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(
                                    f.Fail("CreateProcessA");
                                },
                                false}),
-    [](const auto& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 // 0 and -1 both mean "no handle": neither is passed to CloseHandle.
 class NoProcessHandleTest : public SeamTestWithParam<std::pair<HANDLE, HANDLE>> {};
@@ -247,7 +248,7 @@ INSTANTIATE_TEST_SUITE_P(
         LifetimeCase{"HandOverRefusedNewDesktop", L"WinSta0\\Work", true, "ended 0xc0000142", true, false},
         LifetimeCase{"HandOverRefusedExistingDesktop", L"WinSta0\\Default", true, "running on WinSta0\\Default", true,
                      true}),
-    [](const auto& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 // What Windows refuses. A station or desktop that is not there and cannot be
 // made stops the run with the error of its creation: started anyway, the
@@ -331,7 +332,7 @@ INSTANTIATE_TEST_SUITE_P(
                     RefusalCase{"NewDesktopWithHeapRoom", L"WinSta0\\Work",
                                 [](FakePlatform& f) { f.desktopHeapRoom = 1; }, std::nullopt,
                                 "running on WinSta0\\Work"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 // The model itself: without the hand-over, a new desktop would be gone
 // before the program connects.

@@ -119,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Steps, StartFailureTest,
                                          FailingStep{"zsGetThunderMainHandle", false},
                                          FailingStep{"zsSetWindowResIconAll", true},
                                          FailingStep{"zsIsHostWinNT", false}),
-                         [](const auto& info) { return std::string(info.param.function); });
+                         [](const auto& test) { return std::string(test.param.function); });
 
 // During a launch, a failing status ends the run before a process is created;
 // a failure while describing a failed creation ends it instead of the message.

@@ -2,6 +2,7 @@
 // and desktop.
 #include "modWinStaAndDesktops.h"
 #include "seamTest.h"
+#include "text.h"
 
 #include <initializer_list>
 #include <optional>
@@ -180,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
                          true,
                          true,
                          {kSave, kOpenA, kLastError, kCreateA, kSwitchToA, kOpenB, kLastError, kCreateB, kSwitchBack}}),
-    [](const auto& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 // An object neither opened nor created: both outputs are null, the process
 // is back in its own window station, and the result tells whether the object
@@ -234,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
                         ERROR_NOT_ENOUGH_MEMORY, Then(kDesktopTried, {kLastError, kSwitchBack, kCloseA})},
         NotObtainedCase{"DesktopNameRefused", true, ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME,
                         Then(kDesktopTried, {kLastError, kSwitchBack, kCloseA})}),
-    [](const auto& info) { return std::string(info.param.name); });
+    harness::CaseName{});
 
 TEST_F(OpenOrCreateTest, ARefusedSwitchClosesTheWinStaAndLeavesBothNull) {
     fake.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);
