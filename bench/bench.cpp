@@ -18,13 +18,20 @@
 // judged.
 #include "benchShared.h"
 #include "driver.h"
+#include "text.h"
 #include "zentarisupport.h"
+
+#include <windows.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cwchar>
 #include <functional>
+#include <initializer_list>
+#include <iterator>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 

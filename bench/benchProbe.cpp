@@ -3,6 +3,8 @@
 // beyond kernel32, so that it costs the same after every starter.
 #include "benchShared.h"
 
+#include <windows.h>
+
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     const LONGLONG entry = BenchNow();
     BenchShared* shared = OpenBenchShared();

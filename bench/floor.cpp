@@ -16,6 +16,8 @@
 // The argument text is the launcher's: "Name" CommandLine.
 #include "benchShared.h"
 
+#include <windows.h>
+
 #include <cstring>
 #include <string>
 
@@ -77,12 +79,12 @@ struct User32 {
 #undef DECLARE
 };
 
+#ifdef FLOOR_STEPS
 template <typename Function>
 Function Resolve(HMODULE module, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
 }
 
-#ifdef FLOOR_STEPS
 User32 LoadUser32() {
     const HMODULE module = LoadLibraryW(L"user32.dll");
     User32 api{};

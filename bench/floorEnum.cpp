@@ -7,6 +7,8 @@
 //              list box, no dialog).
 #include "benchShared.h"
 
+#include <windows.h>
+
 #include <string>
 #include <vector>
 

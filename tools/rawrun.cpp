@@ -6,6 +6,7 @@
 //   LAUNCHER_ARGS='"Work" notepad.exe' wine rawrun.exe Launcher.exe
 #include <windows.h>
 
+#include <cwchar>
 #include <string>
 
 int wmain(int argc, wchar_t** argv) {

@@ -12,10 +12,16 @@
 // bounded, so the program ends whatever the launcher does; tools/run still
 // cuts the whole run off after a time limit of its own.
 #include "driver.h"
+#include "text.h"
+
+#include <windows.h>
 
 #include <algorithm>
+#include <cwchar>
 #include <memory>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace harness;

@@ -1,5 +1,7 @@
 #include "argumentText.h"
 
+#include <cstddef>
+
 std::wstring_view ArgumentTextOf(std::wstring_view processCommandLine) {
     size_t end = 0;
     if (!processCommandLine.empty() && processCommandLine.front() == L'"') {

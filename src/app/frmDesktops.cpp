@@ -4,6 +4,9 @@
 #include "texts.h"
 #include "zentarisupport.h"
 
+#include <cstddef>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace {

@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 class frmDesktops final : public DialogFrame, public DesktopsListTarget {
 public:

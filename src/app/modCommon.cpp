@@ -5,6 +5,9 @@
 #include "texts.h"
 #include "version.h"
 
+#include <cwchar>
+#include <string_view>
+
 namespace {
 
 ExitCode exitCode = ExitCode::Done;

@@ -1,7 +1,7 @@
 #pragma once
 // What every module shares: the application information, message boxes, the
 // run's exit code, and the handling of a failing support-library status.
-#include "zsStatus.h"
+#include "zentarisupport.h"
 
 #include <windows.h>
 

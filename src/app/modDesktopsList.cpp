@@ -8,6 +8,7 @@
 #include "uniqueHandle.h"
 #include "zentarisupport.h"
 
+#include <cwchar>
 #include <utility>
 
 namespace {

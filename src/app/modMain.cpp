@@ -8,6 +8,13 @@
 #include "texts.h"
 #include "zentarisupport.h"
 
+#include <windows.h>
+
+#include <array>
+#include <cwchar>
+#include <string_view>
+#include <utility>
+
 namespace {
 
 std::wstring TrimEx(std::wstring_view text) {

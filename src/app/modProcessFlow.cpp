@@ -8,6 +8,9 @@
 #include "uniqueHandle.h"
 #include "zentarisupport.h"
 
+#include <windows.h>
+
+#include <initializer_list>
 #include <optional>
 #include <string>
 

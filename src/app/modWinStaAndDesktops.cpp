@@ -5,6 +5,7 @@
 #include "platform.h"
 #include "zentarisupport.h"
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>

@@ -1,5 +1,8 @@
 #include "base.h"
 
+#include <cstddef>
+#include <string>
+
 std::wstring Digits(unsigned long value, unsigned radix, size_t minDigits) {
     std::wstring digits;
     do {

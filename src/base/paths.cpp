@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <string>
+#include <string_view>
+
 std::wstring ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {

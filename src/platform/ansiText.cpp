@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <climits>
+#include <cstddef>
 
 std::string ToAnsi(std::wstring_view text) {
     if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) {

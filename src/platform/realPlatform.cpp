@@ -1,7 +1,10 @@
 #include "base.h"
 #include "platform.h"
 
+#include <windows.h>
+
 #include <commctrl.h>
+#include <string>
 
 namespace {
 

@@ -1,8 +1,12 @@
 #include "zentarisupport.h"
 #include "zsGuarded.h"
 
+#include <windows.h>
+
 #include <climits>
 #include <cstring>
+#include <new>
+#include <string>
 #include <utility>
 
 ZsStatus zsGetStringFromPointerA(const char* address, std::wstring& text) {

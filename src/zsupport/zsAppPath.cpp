@@ -2,6 +2,13 @@
 #include "zentarisupport.h"
 #include "zsGuarded.h"
 
+#include <windows.h>
+
+#include <cwchar>
+#include <new>
+#include <string>
+#include <string_view>
+
 namespace {
 
 std::wstring ReadDefaultValue(HKEY key) {

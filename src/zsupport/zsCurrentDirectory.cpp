@@ -1,6 +1,10 @@
 #include "zentarisupport.h"
 #include "zsGuarded.h"
 
+#include <windows.h>
+
+#include <new>
+#include <string>
 #include <utility>
 
 ZsStatus zsGetCurrentDirectory(std::wstring& directory) {

@@ -1,5 +1,7 @@
 #include "zentarisupport.h"
 
+#include <windows.h>
+
 ZsStatus zsIsInIDE(bool& inIde) {
     inIde = false;
     return ZsStatus::Ok;

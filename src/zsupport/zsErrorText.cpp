@@ -2,7 +2,12 @@
 #include "zentarisupport.h"
 #include "zsGuarded.h"
 
+#include <windows.h>
+
+#include <cstddef>
 #include <memory>
+#include <new>
+#include <string>
 #include <utility>
 
 namespace {

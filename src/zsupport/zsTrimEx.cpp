@@ -1,6 +1,11 @@
 #include "zentarisupport.h"
 #include "zsGuarded.h"
 
+#include <cstddef>
+#include <new>
+#include <string>
+#include <string_view>
+
 ZsStatus zsTrimEx(std::wstring_view text, std::wstring& trimmed) {
     return Guarded([&] {
         constexpr std::wstring_view blanks = L" \t";

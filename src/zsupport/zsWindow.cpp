@@ -1,5 +1,9 @@
 #include "zentarisupport.h"
 
+#include <windows.h>
+
+#include <string>
+
 ZsStatus zsSetWindowResIconAll(HWND window, const std::wstring& resourceName) {
     if (window == nullptr || !IsWindow(window)) {
         return ZsStatus::InvalidArgument;

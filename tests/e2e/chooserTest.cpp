@@ -3,11 +3,22 @@
 // its own and holds them, so that the list has several groups to work with.
 #include "driver.h"
 #include "expectedTexts.h"
+#include "text.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <initializer_list>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 using namespace harness;

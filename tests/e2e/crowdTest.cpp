@@ -4,12 +4,19 @@
 // the winner made, and every process must land on that one desktop.
 #include "driver.h"
 #include "expectedTexts.h"
+#include "text.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
+#include <cwchar>
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 namespace e2e {
 using namespace harness;

@@ -2,8 +2,19 @@
 // reporting a program that cannot be started.
 #include "driver.h"
 #include "expectedTexts.h"
+#include "text.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
+
+#include <cwchar>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
 
 namespace e2e {
 using namespace harness;

@@ -9,10 +9,19 @@
 // begin with "[ figures ]".
 #include "driver.h"
 #include "expectedTexts.h"
+#include "text.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cwchar>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 namespace e2e {
 using namespace harness;

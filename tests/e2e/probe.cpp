@@ -5,9 +5,12 @@
 //
 // GUI subsystem, so that no console window appears; it opens no window either.
 #include "driver.h"
+#include "text.h"
 
 #include <windows.h>
 
+#include <cstdlib>
+#include <cwchar>
 #include <string>
 
 namespace {

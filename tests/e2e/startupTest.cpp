@@ -3,9 +3,17 @@
 // exit code and the processes that it starts.
 #include "driver.h"
 #include "expectedTexts.h"
+#include "text.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
 #include <vector>
 
 namespace e2e {

@@ -6,10 +6,19 @@
 // makes the round trip wide -> UTF-8 -> wide at least once.
 #include "driver.h"
 #include "expectedTexts.h"
+#include "text.h"
+
+#include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cwchar>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
 
 namespace e2e {
 using namespace harness;

@@ -1,8 +1,13 @@
 #include "driver.h"
 
+#include "text.h"
+
 #include <algorithm>
+#include <cctype>
+#include <cstddef>
 #include <cstdint>
 #include <cwctype>
+#include <initializer_list>
 
 namespace harness {
 

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <cwchar>
 #include <functional>
 #include <map>
 #include <optional>

@@ -1,5 +1,7 @@
 #include "text.h"
 
+#include <cstddef>
+
 namespace harness {
 
 std::string Narrow(std::wstring_view text) {

@@ -7,8 +7,11 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstddef>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace {

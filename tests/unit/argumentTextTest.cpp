@@ -2,14 +2,20 @@
 // validating it, and what ParseAndRun makes of each outcome.
 #include "argumentText.h"
 #include "expectedTexts.h"
+#include "fakePlatform.h"
+#include "modCommon.h"
 #include "modMain.h"
 #include "seamTest.h"
 #include "text.h"
 #include "zentarisupport.h"
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <map>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace {

@@ -1,12 +1,25 @@
 // The catalogue of window stations and desktops that the chooser shows.
 #include "expectedTexts.h"
+#include "fakePlatform.h"
 #include "modDesktopsList.h"
 #include "seamTest.h"
 #include "text.h"
 
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <cstddef>
 #include <functional>
+#include <map>
 #include <optional>
 #include <ostream>
+#include <string>
+#include <tuple>
+#include <type_traits>
+#include <utility>
+#include <vector>
 
 namespace {
 

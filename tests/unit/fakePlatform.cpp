@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
+#include <iterator>
+#include <memory>
 #include <utility>
 
 namespace {

@@ -1,8 +1,12 @@
 // The fake itself: the other tests rely on it to notice misuse, so it must.
 #include "fakePlatform.h"
 
+#include <windows.h>
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <string>
 
 namespace {
 

@@ -1,11 +1,20 @@
 // Every handle that the launch or the catalogue obtains is closed again, on
 // every path: each combination of failing system calls is run against the
 // fake, which counts what is still open and records any wrong close.
+#include "fakePlatform.h"
+#include "modCommon.h"
 #include "modDesktopsList.h"
 #include "modProcessFlow.h"
 #include "seamTest.h"
 
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
 #include <bitset>
+#include <cstddef>
+#include <initializer_list>
+#include <map>
 #include <string>
 #include <vector>
 

@@ -1,16 +1,22 @@
 // Start-up, the usage message, the version text, and the end of a run on a
 // run-time error.
 #include "expectedTexts.h"
+#include "fakePlatform.h"
 #include "modCommon.h"
 #include "modDesktopsList.h"
 #include "modMain.h"
 #include "seamTest.h"
 #include "text.h"
 #include "version.h"
+#include "zentarisupport.h"
 
 #include <windows.h>
 
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>

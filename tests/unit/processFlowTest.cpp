@@ -1,18 +1,29 @@
 // Launching a command line on a desktop: the name it is launched on, what
 // CreateProcessA receives, the failure message, and the handles.
 #include "expectedTexts.h"
+#include "fakePlatform.h"
+#include "modCommon.h"
 #include "modProcessFlow.h"
+#include "platform.h"
 #include "seamTest.h"
 #include "text.h"
 #include "uniqueHandle.h"
 #include "zentarisupport.h"
 
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <ostream>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace {
 

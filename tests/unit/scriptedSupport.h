@@ -6,8 +6,11 @@
 // zsTrimEx is the real one.
 #include "zentarisupport.h"
 
+#include <windows.h>
+
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 struct SupportScript {

@@ -3,11 +3,20 @@
 // inside the development environment, a main window to put the icon on, a
 // host outside the Windows NT family), and a failing status at each step.
 #include "expectedTexts.h"
+#include "fakePlatform.h"
 #include "modCommon.h"
 #include "modMain.h"
 #include "scriptedSupport.h"
 #include "seamTest.h"
+#include "zentarisupport.h"
 
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <utility>

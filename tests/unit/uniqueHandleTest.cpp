@@ -1,11 +1,15 @@
 // The owners of system handles: what counts as no handle, giving a handle
 // up, passing it on, and closing it through the platform it came from.
 #include "fakePlatform.h"
+#include "platform.h"
 #include "uniqueHandle.h"
+
+#include <windows.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <string>
 #include <utility>
 
 namespace {

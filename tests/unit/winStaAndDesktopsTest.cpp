@@ -1,8 +1,16 @@
 // Names of window objects, and opening or creating the target window station
 // and desktop.
+#include "fakePlatform.h"
 #include "modWinStaAndDesktops.h"
+#include "platform.h"
 #include "seamTest.h"
 #include "text.h"
+#include "uniqueHandle.h"
+
+#include <windows.h>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <optional>
