@@ -31,13 +31,14 @@ picture: build
 
 # Everything CI runs: static analysis, the clang build, the workflow's and
 # the READMEs' checks, a minute of fuzzing, a short run of the benchmarks, the
-# unit, end-to-end and resource tests under Wine, and the release package
-# built twice.
+# unit, end-to-end and resource tests under Wine, the 32-bit build's unit
+# tests under Wine's WoW64 mode, and the release package built twice.
 test: build
 	@tools/lint
 	@tests/fuzz/run 60
 	@bench/run --smoke
 	@tools/with-display tools/test-under-wine
+	@LAUNCHER_PRESET=x86 tools/with-display tools/test-under-wine
 	@tests/dist/check
 
 # The full benchmarks behind docs/PERFORMANCE.md.

@@ -1,9 +1,10 @@
-# Cross build for 32-bit Windows with MinGW-w64. The x86 preset builds the
-# launcher alone: our machines cannot run 32-bit programs (README.md, 32-bit
-# Windows).
+# Cross build for 32-bit Windows with MinGW-w64. Its test executables run
+# under Wine's WoW64 mode (tools/wine-wow64): our machines cannot run Debian's
+# 32-bit Wine (README.md, 32-bit Windows).
 set(CMAKE_SYSTEM_PROCESSOR x86)
 set(mingw_triplet i686-w64-mingw32)
 include(${CMAKE_CURRENT_LIST_DIR}/mingw-w64.cmake)
+set(CMAKE_CROSSCOMPILING_EMULATOR ${CMAKE_CURRENT_LIST_DIR}/../tools/wine-run --wow64)
 
 # GNU ld's script for 32-bit PE keeps every .eh_frame whole, and with it every
 # function that has unwind information, used or not: linked so, the launcher

@@ -240,6 +240,28 @@ private:
     }
 };
 
+// The system calls these back with its own calling convention (stdcall on
+// 32-bit Windows), which no lambda converts to: free functions, then.
+BOOL CALLBACK CollectName(LPWSTR name, LPARAM names) {
+    reinterpret_cast<std::vector<std::wstring>*>(names)->emplace_back(name);
+    return TRUE;
+}
+
+struct WindowSearch {
+    DWORD pid;
+    std::vector<HWND> found;
+};
+
+BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM search) {
+    auto* s = reinterpret_cast<WindowSearch*>(search);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == s->pid && IsWindowVisible(window)) {
+        s->found.push_back(window);
+    }
+    return TRUE;
+}
+
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -326,25 +348,14 @@ TempDir::~TempDir() { RemoveTree(path_); }
 
 std::vector<std::wstring> WindowStations() {
     std::vector<std::wstring> stations;
-    EnumWindowStationsW(
-        [](LPWSTR name, LPARAM parameter) -> BOOL {
-            reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&stations));
+    EnumWindowStationsW(CollectName, reinterpret_cast<LPARAM>(&stations));
     return stations;
 }
 
 std::vector<std::wstring> DesktopsOf(const std::wstring& station) {
     std::vector<std::wstring> desktops;
     if (const HWINSTA handle = OpenWindowStationW(station.c_str(), FALSE, WINSTA_ENUMERATE | WINSTA_ENUMDESKTOPS)) {
-        EnumDesktopsW(
-            handle,
-            [](LPWSTR name, LPARAM parameter) -> BOOL {
-                reinterpret_cast<std::vector<std::wstring>*>(parameter)->emplace_back(name);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&desktops));
+        EnumDesktopsW(handle, CollectName, reinterpret_cast<LPARAM>(&desktops));
         CloseWindowStation(handle);
     }
     return desktops;
@@ -502,21 +513,8 @@ std::optional<DWORD> LauncherRun::WaitForExit(DWORD timeoutMs) {
 }
 
 std::vector<HWND> LauncherRun::VisibleWindows() const {
-    struct Search {
-        DWORD pid;
-        std::vector<HWND> found;
-    } search{pid_, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s->pid && IsWindowVisible(window)) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    WindowSearch search{pid_, {}};
+    EnumWindows(CollectVisibleWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
