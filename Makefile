@@ -32,7 +32,8 @@ picture: build
 # Everything CI runs: static analysis, the clang build, the workflow's and
 # the READMEs' checks, a minute of fuzzing, a short run of the benchmarks, the
 # unit, end-to-end and resource tests under Wine, the 32-bit build's unit
-# tests under Wine's WoW64 mode, and the release package built twice.
+# and end-to-end tests under Wine's WoW64 mode (tools/wine-wow64), and the
+# release package built twice.
 test: build
 	@tools/lint
 	@tests/fuzz/run 60
