@@ -416,10 +416,16 @@ TEST_F(Chooser, CloseBoxCancels) {
     ExpectCancelled();
 }
 
-// The resolution that the dialog was laid out for: the one asked for under
-// Wine, and under Windows the screen's, since Windows takes LogPixels only at
-// the next sign-in.
-UINT DialogDpi(HWND dialog, UINT wanted) { return OnWine() ? wanted : GetDpiForWindow(dialog); }
+// The resolution that the dialog was laid out for: under Windows the screen's,
+// since Windows takes LogPixels only at the next sign-in; under Wine 8 the one
+// asked for, since it reads LogPixels for each new process; under Wine 10 the
+// session's, which it reads once, as this process did.
+UINT DialogDpi(HWND dialog, UINT wanted) {
+    if (!OnWine()) {
+        return GetDpiForWindow(dialog);
+    }
+    return WineMajorVersion() >= 10 ? GetDpiForSystem() : wanted;
+}
 
 // The layout is fixed in twips; at any resolution each edge is the twips
 // value scaled and rounded to the nearest pixel.

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cwctype>
 #include <initializer_list>
 
@@ -262,6 +263,22 @@ BOOL CALLBACK CollectVisibleWindow(HWND window, LPARAM search) {
     return TRUE;
 }
 
+// Wine's desktop process is its explorer.exe; a program of that name that a
+// test starts would be taken for it, and none does.
+bool IsWineDesktopProcess(DWORD id) {
+    const HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, id);
+    if (process == nullptr) {
+        return false;
+    }
+    std::wstring path(MAX_PATH, L'\0');
+    auto size = static_cast<DWORD>(path.size());
+    const bool named = QueryFullProcessImageNameW(process, 0, path.data(), &size) != FALSE;
+    CloseHandle(process);
+    path.resize(named ? size : 0);
+    const std::wstring_view file = std::wstring_view(path).substr(path.find_last_of(L'\\') + 1);
+    return CompareStringOrdinal(file.data(), static_cast<int>(file.size()), L"explorer.exe", -1, TRUE) == CSTR_EQUAL;
+}
+
 }  // namespace
 
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
@@ -321,6 +338,16 @@ std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation())
 bool OnWine() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+int WineMajorVersion() {
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    using Version = const char* (*)();
+    const auto version =
+        ntdll == nullptr
+            ? nullptr
+            : reinterpret_cast<Version>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "wine_get_version")));
+    return version == nullptr ? 0 : std::atoi(version());
 }
 
 std::wstring ExeDirectory() {
@@ -467,6 +494,13 @@ LauncherRun::LauncherRun(const RunOptions& options) {
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
     limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
     SetInformationJobObject(job_, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+    port_ = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT news{job_, port_};
+    if (port_ != nullptr &&
+        !SetInformationJobObject(job_, JobObjectAssociateCompletionPortInformation, &news, sizeof news)) {
+        CloseHandle(port_);
+        port_ = nullptr;
+    }
 
     std::wstring environment = EnvironmentBlock(options.extraEnv);
     std::wstring desktop = options.desktop;
@@ -500,6 +534,21 @@ LauncherRun::~LauncherRun() {
     }
     if (job_ != nullptr) {
         CloseHandle(job_);
+    }
+    if (port_ != nullptr) {
+        CloseHandle(port_);
+    }
+}
+
+void LauncherRun::NoteNewProcesses() const {
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    OVERLAPPED* data = nullptr;
+    while (port_ != nullptr && GetQueuedCompletionStatus(port_, &message, &key, &data, 0)) {
+        const auto id = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(data));
+        if (message == JOB_OBJECT_MSG_NEW_PROCESS && id != pid_ && OnWine() && IsWineDesktopProcess(id)) {
+            wineDesktopProcesses_.push_back(id);
+        }
     }
 }
 
@@ -541,7 +590,9 @@ DWORD LauncherRun::ProcessesStarted() const {
         accounting.TotalProcesses == 0) {
         return 0;
     }
-    return accounting.TotalProcesses - 1;
+    NoteNewProcesses();
+    const auto others = static_cast<DWORD>(wineDesktopProcesses_.size());
+    return accounting.TotalProcesses - 1 > others ? accounting.TotalProcesses - 1 - others : 0;
 }
 
 std::vector<DWORD> LauncherRun::RunningStarted() const {
@@ -553,10 +604,12 @@ std::vector<DWORD> LauncherRun::RunningStarted() const {
     } ids{};
     ids.list.NumberOfAssignedProcesses = 64;
     std::vector<DWORD> running;
+    NoteNewProcesses();
     if (job_ != nullptr && QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) {
         for (DWORD index = 0; index < ids.list.NumberOfProcessIdsInList; ++index) {
             const auto id = static_cast<DWORD>(ids.list.ProcessIdList[index]);
-            if (id != pid_) {
+            if (id != pid_ && std::find(wineDesktopProcesses_.begin(), wineDesktopProcesses_.end(), id) ==
+                                  wineDesktopProcesses_.end()) {
                 running.push_back(id);
             }
         }

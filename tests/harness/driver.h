@@ -49,6 +49,8 @@ std::wstring OwnStationName();
 // (docs/WINDOWS.md), a test holds Wine to what it is known to do and accepts
 // what Windows does.
 bool OnWine();
+// The major number of Wine's version; 0 outside Wine.
+int WineMajorVersion();
 
 // Where the test executable lies; Launcher.exe and probe.exe are built next to it.
 std::wstring ExeDirectory();
@@ -206,10 +208,18 @@ public:
     bool WaitForAllToEnd(DWORD timeoutMs);
 
 private:
+    // Reads the job's news of new processes, and sets Wine's desktop
+    // processes apart: Wine 10 starts the one of a new station from inside the
+    // first program that connects to it, so it joins the job without the
+    // launcher having started it.
+    void NoteNewProcesses() const;
+
     HANDLE job_ = nullptr;
+    HANDLE port_ = nullptr;
     HANDLE process_ = nullptr;
     DWORD startError_ = ERROR_SUCCESS;
     DWORD pid_ = 0;
+    mutable std::vector<DWORD> wineDesktopProcesses_;
 };
 
 enum class IconKind { Unknown, Error, Information };
