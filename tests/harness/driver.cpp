@@ -335,10 +335,7 @@ std::wstring UserObjectName(HANDLE object) {
 
 std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation()); }
 
-bool OnWine() {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
+bool OnWine() { return WineMajorVersion() > 0; }
 
 int WineMajorVersion() {
     const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
@@ -347,7 +344,7 @@ int WineMajorVersion() {
         ntdll == nullptr
             ? nullptr
             : reinterpret_cast<Version>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "wine_get_version")));
-    return version == nullptr ? 0 : std::atoi(version());
+    return version == nullptr ? 0 : std::max(std::atoi(version()), 1);
 }
 
 std::wstring ExeDirectory() {

@@ -49,7 +49,7 @@ std::wstring OwnStationName();
 // (docs/WINDOWS.md), a test holds Wine to what it is known to do and accepts
 // what Windows does.
 bool OnWine();
-// The major number of Wine's version; 0 outside Wine.
+// The major number of Wine's version (at least 1 under Wine); 0 outside Wine.
 int WineMajorVersion();
 
 // Where the test executable lies; Launcher.exe and probe.exe are built next to it.
