@@ -9,6 +9,8 @@
 #include "zentarisupport.h"
 
 #include <cwchar>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace {
@@ -49,7 +51,10 @@ void FillDesktopsList(DesktopsListTarget& dialog) {
     const size_t n = stationNames.size();
     for (size_t i = 0; i < n; ++i) {
         const std::wstring& station = stationNames[i];
-        const UniqueWinSta handle(platform().OpenWindowStationA(ToAnsi(station).c_str(), FALSE, kEnumWinStaAccess));
+        // The names came from the system in the ANSI code page, and go back in it.
+        const std::optional<std::string> ansiStation = ToAnsi(station);
+        const UniqueWinSta handle(
+            ansiStation ? platform().OpenWindowStationA(ansiStation->c_str(), FALSE, kEnumWinStaAccess) : nullptr);
         if (!handle) {
             continue;
         }

@@ -18,7 +18,9 @@ namespace {
 
 inline constexpr DWORD kCreationFlags = CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS;
 
+// The run's one failure message, and its exit code.
 void ShowLaunchFailure(DWORD errorCode) {
+    SetExitCode(ExitCode::ProcessNotCreated);
     std::wstring number;
     CheckStatus(zsGetErrorNumber(errorCode, number), L"zsGetErrorNumber");
     std::wstring description;
@@ -58,6 +60,16 @@ void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
         desktopName = GetCurrentWinStaName() + L"\\" + desktopName;
     }
 
+    // Text that the ANSI code page cannot carry whole would start another
+    // program, or the same one on another desktop, than the one asked for:
+    // nothing is started, and no object is made, with it.
+    std::optional<std::string> desktopBytes = ToAnsi(desktopName);
+    std::optional<std::string> ansiCommandLine = ToAnsi(commandLine);
+    if (!desktopBytes || !ansiCommandLine) {
+        ShowLaunchFailure(ERROR_NO_UNICODE_TRANSLATION);
+        return;
+    }
+
     // Both stay open across the creation of the process (and, on failure,
     // while its message is shown). A station or desktop that is not there and
     // could not be made ends the run here: Windows would still start the
@@ -66,32 +78,32 @@ void RunOnDesktop(const std::wstring& commandLine, std::wstring desktopName) {
     UniqueWinSta winSta;
     UniqueDesktop desktop;
     if (const std::optional<DWORD> notMade = OpenOrCreateWinStaAndDesktop(desktopName, winSta, desktop)) {
-        SetExitCode(ExitCode::ProcessNotCreated);
         ShowLaunchFailure(*notMade);
         return;
     }
 
-    std::string desktopBytes = ToAnsi(desktopName);
     STARTUPINFOA startupInfo{};
     startupInfo.cb = sizeof startupInfo;
-    startupInfo.lpDesktop = desktopBytes.data();
+    startupInfo.lpDesktop = desktopBytes->data();
 
     std::wstring currentDirectory;
     CheckStatus(zsGetCurrentDirectory(currentDirectory), L"zsGetCurrentDirectory");
-    const std::string ansiDirectory = ToAnsi(currentDirectory);
+    const std::optional<std::string> ansiDirectory = ToAnsi(currentDirectory);
+    if (!ansiDirectory) {
+        ShowLaunchFailure(ERROR_NO_UNICODE_TRANSLATION);
+        return;
+    }
 
-    std::string ansiCommandLine = ToAnsi(commandLine);
     PROCESS_INFORMATION processInformation{};
     const BOOL created =
-        platform().CreateProcessA(nullptr, ansiCommandLine.data(), nullptr, nullptr, FALSE, kCreationFlags, nullptr,
-                                  ansiDirectory.c_str(), &startupInfo, &processInformation);
+        platform().CreateProcessA(nullptr, ansiCommandLine->data(), nullptr, nullptr, FALSE, kCreationFlags, nullptr,
+                                  ansiDirectory->c_str(), &startupInfo, &processInformation);
     const DWORD errorCode = platform().GetLastError();
     UniqueProcessInformation started(processInformation);
 
     if (created) {
         HandOverWinStaAndDesktop(started.process, winSta.get(), desktop.get());
     } else {
-        SetExitCode(ExitCode::ProcessNotCreated);
         ShowLaunchFailure(errorCode);
     }
 

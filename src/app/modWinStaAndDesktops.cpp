@@ -3,9 +3,11 @@
 #include "ansiText.h"
 #include "modCommon.h"
 #include "platform.h"
+#include "uniqueHandle.h"
 #include "zentarisupport.h"
 
 #include <cstddef>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +30,58 @@ std::optional<DWORD> CreationError(bool missing) {
     }
     return platform().GetLastError();
 }
+
+// The security of a window station that this run creates. Windows gives one
+// created without a descriptor a DACL that grants every user full control of
+// it and of every desktop in it: its clipboard, its input and its screen. A
+// new station gets the DACL of the launcher's own token instead, as every
+// object created with default security does (the user, or Administrators when
+// elevated, and SYSTEM); programs started from here run with that token and
+// still get in. The desktops created in it inherit the station's DACL.
+class OwnDefaultSecurity {
+public:
+    OwnDefaultSecurity() = default;
+    OwnDefaultSecurity(const OwnDefaultSecurity&) = delete;
+    OwnDefaultSecurity& operator=(const OwnDefaultSecurity&) = delete;
+
+    // ERROR_SUCCESS, or why the token's default DACL cannot be had. A token
+    // without one would mean the same access for all as no descriptor, so it
+    // counts as a failure too: no station is then created open to everyone.
+    DWORD Read() {
+        HANDLE token = nullptr;
+        if (!platform().OpenProcessToken(platform().GetCurrentProcess(), TOKEN_QUERY, &token)) {
+            return platform().GetLastError();
+        }
+        const UniqueKernelHandle owned(token);
+        DWORD needed = 0;
+        platform().GetTokenInformation(owned.get(), TokenDefaultDacl, nullptr, 0, &needed);
+        if (needed < sizeof(TOKEN_DEFAULT_DACL)) {
+            return needed == 0 ? platform().GetLastError() : ERROR_INVALID_ACL;
+        }
+        // The ACL lies inside the buffer, after the structure that points
+        // to it, so it outlives the token handle.
+        information_.assign(needed, 0);
+        if (!platform().GetTokenInformation(owned.get(), TokenDefaultDacl, information_.data(), needed, &needed)) {
+            return platform().GetLastError();
+        }
+        TOKEN_DEFAULT_DACL defaultDacl{};
+        std::memcpy(&defaultDacl, information_.data(), sizeof defaultDacl);
+        if (defaultDacl.DefaultDacl == nullptr ||
+            !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
+            !SetSecurityDescriptorDacl(&descriptor_, TRUE, defaultDacl.DefaultDacl, FALSE)) {
+            return ERROR_INVALID_ACL;
+        }
+        attributes_ = {sizeof attributes_, &descriptor_, FALSE};
+        return ERROR_SUCCESS;
+    }
+
+    SECURITY_ATTRIBUTES* attributes() { return &attributes_; }
+
+private:
+    std::vector<BYTE> information_;
+    SECURITY_DESCRIPTOR descriptor_{};
+    SECURITY_ATTRIBUTES attributes_{};
+};
 
 }  // namespace
 
@@ -86,13 +140,23 @@ std::optional<DWORD> OpenOrCreateWinStaAndDesktop(const std::wstring& fullDeskto
     }
     winSta.reset();
     desktop.reset();
+    // A name that the ANSI code page cannot carry whole would reach the
+    // system as another name: nothing is opened or created under it.
+    const std::optional<std::string> ansiWinSta = ToAnsi(winStaName);
+    const std::optional<std::string> ansiDesktop = ToAnsi(desktopName);
+    if (!ansiWinSta || !ansiDesktop) {
+        return ERROR_NO_UNICODE_TRANSLATION;
+    }
 
     const HWINSTA saved = platform().GetProcessWindowStation();
-    const std::string ansiWinSta = ToAnsi(winStaName);
-    winSta.reset(platform().OpenWindowStationA(ansiWinSta.c_str(), FALSE, kWinStaAccess));
+    winSta.reset(platform().OpenWindowStationA(ansiWinSta->c_str(), FALSE, kWinStaAccess));
     if (!winSta) {
         const bool missing = OpenFoundNothing();
-        winSta.reset(platform().CreateWindowStationA(ansiWinSta.c_str(), 0, kWinStaAccess, nullptr));
+        OwnDefaultSecurity security;
+        if (const DWORD unreadable = security.Read(); unreadable != ERROR_SUCCESS) {
+            return missing ? std::optional<DWORD>(unreadable) : std::nullopt;
+        }
+        winSta.reset(platform().CreateWindowStationA(ansiWinSta->c_str(), 0, kWinStaAccess, security.attributes()));
         if (!winSta) {
             return CreationError(missing);
         }
@@ -104,12 +168,11 @@ std::optional<DWORD> OpenOrCreateWinStaAndDesktop(const std::wstring& fullDeskto
 
     // OpenDesktopA and CreateDesktopA work in the process's window station,
     // which is the target one until the switch back below.
-    const std::string ansiDesktop = ToAnsi(desktopName);
     std::optional<DWORD> failure;
-    desktop.reset(platform().OpenDesktopA(ansiDesktop.c_str(), 0, FALSE, kDesktopAccess));
+    desktop.reset(platform().OpenDesktopA(ansiDesktop->c_str(), 0, FALSE, kDesktopAccess));
     if (!desktop) {
         const bool missing = OpenFoundNothing();
-        desktop.reset(platform().CreateDesktopA(ansiDesktop.c_str(), nullptr, nullptr, 0, kDesktopAccess, nullptr));
+        desktop.reset(platform().CreateDesktopA(ansiDesktop->c_str(), nullptr, nullptr, 0, kDesktopAccess, nullptr));
         if (!desktop) {
             failure = CreationError(missing);
         }

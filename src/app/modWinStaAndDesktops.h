@@ -30,6 +30,11 @@ inline constexpr ACCESS_MASK kDesktopAccess = DESKTOP_SWITCHDESKTOP | DESKTOP_EN
 // there then. Nothing comes back when both were obtained, or where the object
 // may exist out of this process's reach (a refused open, a refused switch of
 // window station): a program, which the system connects with the rights that
-// it is due, may still run there.
+// it is due, may still run there. A name that the ANSI code page cannot carry
+// whole gives ERROR_NO_UNICODE_TRANSLATION before any object is touched. A new
+// window station gets the DACL of this process's token (never the one that
+// Windows gives a station created without a descriptor, open to all users);
+// when that DACL cannot be read, the station is not created, and the error of
+// the read counts as the creation's.
 [[nodiscard]] std::optional<DWORD> OpenOrCreateWinStaAndDesktop(const std::wstring& fullDesktopName,
                                                                 UniqueWinSta& winSta, UniqueDesktop& desktop);

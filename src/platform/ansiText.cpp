@@ -1,20 +1,36 @@
 #include "ansiText.h"
 
+#include "platform.h"
+
 #include <windows.h>
 
 #include <climits>
 #include <cstddef>
 
-std::string ToAnsi(std::wstring_view text) {
-    if (text.empty() || text.size() > static_cast<size_t>(INT_MAX)) {
-        return {};
+std::optional<std::string> ToAnsi(std::wstring_view text) {
+    if (text.empty()) {
+        return std::string();
     }
+    if (text.size() > static_cast<size_t>(INT_MAX)) {
+        return std::nullopt;
+    }
+    // UTF-8 takes neither the flag nor the question whether a default
+    // character was used (the call fails with them), and needs neither.
+    const bool legacy = platform().GetACP() != CP_UTF8;
+    const DWORD flags = legacy ? WC_NO_BEST_FIT_CHARS : 0;
+    BOOL usedDefault = FALSE;
+    BOOL* const askUsedDefault = legacy ? &usedDefault : nullptr;
     const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, text.data(), length, nullptr, 0, nullptr, nullptr);
-    if (size <= 0) {
-        return {};
+    const int size =
+        platform().WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, askUsedDefault);
+    if (size <= 0 || usedDefault) {
+        return std::nullopt;
     }
     std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text.data(), length, result.data(), size, nullptr, nullptr);
+    if (platform().WideCharToMultiByte(CP_ACP, flags, text.data(), length, result.data(), size, nullptr,
+                                       askUsedDefault) != size ||
+        usedDefault) {
+        return std::nullopt;
+    }
     return result;
 }

@@ -47,6 +47,16 @@ public:
     virtual BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target,
                                  DWORD access, BOOL inherit, DWORD options) = 0;
 
+    // The process's token (advapi32).
+    virtual BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) = 0;
+    virtual BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info, DWORD length,
+                                     DWORD* needed) = 0;
+
+    // The ANSI code page and the conversion into it (kernel32).
+    virtual UINT GetACP() = 0;
+    virtual int WideCharToMultiByte(UINT codePage, DWORD flags, const wchar_t* text, int length, char* bytes, int size,
+                                    const char* defaultChar, BOOL* usedDefaultChar) = 0;
+
     // Dialogs (user32).
     virtual HWND CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
                                             DLGPROC dialogProc, LPARAM initParam) = 0;

@@ -79,6 +79,22 @@ public:
         return ::DuplicateHandle(sourceProcess, source, targetProcess, target, access, inherit, options);
     }
 
+    BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) override {
+        return ::OpenProcessToken(process, access, token);
+    }
+
+    BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info, DWORD length,
+                             DWORD* needed) override {
+        return ::GetTokenInformation(token, infoClass, info, length, needed);
+    }
+
+    UINT GetACP() override { return ::GetACP(); }
+
+    int WideCharToMultiByte(UINT codePage, DWORD flags, const wchar_t* text, int length, char* bytes, int size,
+                            const char* defaultChar, BOOL* usedDefaultChar) override {
+        return ::WideCharToMultiByte(codePage, flags, text, length, bytes, size, defaultChar, usedDefaultChar);
+    }
+
     HWND CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
                                     DLGPROC dialogProc, LPARAM initParam) override {
         return ::CreateDialogIndirectParamW(instance, dialogTemplate, owner, dialogProc, initParam);

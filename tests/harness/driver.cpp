@@ -1,5 +1,7 @@
 #include "driver.h"
 
+#include "expectedTexts.h"
+
 #include "text.h"
 
 #include <algorithm>
@@ -345,6 +347,21 @@ int WineMajorVersion() {
             ? nullptr
             : reinterpret_cast<Version>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "wine_get_version")));
     return version == nullptr ? 0 : std::max(std::atoi(version()), 1);
+}
+
+bool MayNameNewStation() {
+    if (OnWine()) {
+        return true;
+    }
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+        return false;
+    }
+    TOKEN_ELEVATION elevation{};
+    DWORD size = 0;
+    const bool read = GetTokenInformation(token, TokenElevation, &elevation, sizeof elevation, &size) != FALSE;
+    CloseHandle(token);
+    return read && elevation.TokenIsElevated != 0;
 }
 
 std::wstring ExeDirectory() {
@@ -749,6 +766,13 @@ Outcome RunToEnd(const RunOptions& options) {
         run.WaitForAllToEnd(kReportTimeoutMs);
     }
     return outcome;
+}
+
+bool RefusedNewStation(const Outcome& outcome) {
+    return outcome.boxes.size() == 1 &&
+           outcome.boxes[0].text ==
+               ExpectedLaunchFailure(ERROR_ACCESS_DENIED, SystemDescription(ERROR_ACCESS_DENIED)) &&
+           outcome.exitCode == std::optional<DWORD>(kExitProcessNotCreated) && outcome.processesStarted == 0;
 }
 
 ProbeRun RunProbe(RunOptions options, const std::wstring& reportPath) {

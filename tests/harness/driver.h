@@ -51,6 +51,14 @@ std::wstring OwnStationName();
 bool OnWine();
 // The major number of Wine's version (at least 1 under Wine); 0 outside Wine.
 int WineMajorVersion();
+// Whether this process, and the launcher it starts, may name a new window
+// station. Windows allows it only to members of Administrators, so to an
+// elevated process (TokenElevation); Wine allows it to any.
+bool MayNameNewStation();
+// The reason a test that must make a window station of its own gives for
+// being skipped where MayNameNewStation() does not hold.
+inline constexpr const char* kNeedsElevation =
+    "naming a new window station takes an elevated process on Windows (Run as administrator)";
 
 // Where the test executable lies; Launcher.exe and probe.exe are built next to it.
 std::wstring ExeDirectory();
@@ -264,6 +272,10 @@ struct Outcome {
     std::vector<std::wstring> otherWindows;  // captions of windows that were no message box
 };
 Outcome RunToEnd(const RunOptions& options);
+// Whether a run ended as one on Windows does that must name a new window
+// station without elevation: one failure message, for ERROR_ACCESS_DENIED,
+// exit code 2, nothing started.
+bool RefusedNewStation(const Outcome& outcome);
 
 // A run that is to start the probe: the outcome, the probe's report when the
 // launcher ended with kExitDone, and the mark that the launcher's environment

@@ -26,6 +26,46 @@ bool Among(std::string_view call, std::initializer_list<std::string_view> functi
     return std::find(functions.begin(), functions.end(), call.substr(0, call.find('('))) != functions.end();
 }
 
+// An ACL as a token's default DACL holds it: full access for SYSTEM and for
+// one user.
+std::vector<BYTE> DefaultDacl() {
+    BYTE system[SECURITY_MAX_SID_SIZE];
+    DWORD systemSize = sizeof system;
+    CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize);
+    SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
+    PSID user = nullptr;
+    AllocateAndInitializeSid(&nt, 5, SECURITY_NT_NON_UNIQUE, 1004336348, 1177238915, 682003330, 1001, 0, 0, 0, &user);
+    const DWORD size =
+        static_cast<DWORD>(sizeof(ACL) + 2 * sizeof(ACCESS_ALLOWED_ACE)) + GetLengthSid(system) + GetLengthSid(user);
+    std::vector<BYTE> acl(size);
+    const auto list = reinterpret_cast<ACL*>(acl.data());
+    InitializeAcl(list, size, ACL_REVISION);
+    AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, system);
+    AddAccessAllowedAce(list, ACL_REVISION, GENERIC_ALL, user);
+    FreeSid(user);
+    acl.resize(list->AclSize);
+    return acl;
+}
+
+StationSecurity SecurityOf(const char* name, const SECURITY_ATTRIBUTES* attributes) {
+    StationSecurity security{Text(name), attributes == nullptr, 0, FALSE, std::nullopt};
+    if (attributes == nullptr) {
+        return security;
+    }
+    security.length = attributes->nLength;
+    security.inherit = attributes->bInheritHandle;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    ACL* dacl = nullptr;
+    if (attributes->lpSecurityDescriptor != nullptr &&
+        GetSecurityDescriptorDacl(attributes->lpSecurityDescriptor, &present, &dacl, &defaulted) && present &&
+        dacl != nullptr) {
+        const auto bytes = reinterpret_cast<const BYTE*>(dacl);
+        security.dacl.emplace(bytes, bytes + dacl->AclSize);
+    }
+    return security;
+}
+
 }  // namespace
 
 std::string Hex(std::uint64_t value) {
@@ -35,7 +75,9 @@ std::string Hex(std::uint64_t value) {
 }
 
 FakePlatform::FakePlatform()
-    : own_(reinterpret_cast<HWINSTA>(kOwnWinStaValue)), current_(reinterpret_cast<HWINSTA>(kOwnWinStaValue)) {}
+    : tokenDefaultDacl(DefaultDacl()),
+      own_(reinterpret_cast<HWINSTA>(kOwnWinStaValue)),
+      current_(reinterpret_cast<HWINSTA>(kOwnWinStaValue)) {}
 
 void FakePlatform::Fail(std::string function, DWORD lastError, int occurrence, std::optional<std::string> subject) {
     rules_.push_back({std::move(function), lastError, occurrence, std::move(subject)});
@@ -360,7 +402,14 @@ HWINSTA FakePlatform::OpenWindowStationA(const char* name, BOOL inherit, ACCESS_
 
 HWINSTA FakePlatform::CreateWindowStationA(const char* name, DWORD flags, ACCESS_MASK access,
                                            SECURITY_ATTRIBUTES* attributes) {
+    stationCreations_.push_back(SecurityOf(name, attributes));
     if (Call("CreateWindowStationA", {Text(name), Hex(flags), Hex(access), Pointer(attributes)}, Text(name))) {
+        return nullptr;
+    }
+    // "Only members of the Administrators group are allowed to specify a
+    // name", and a process that asks for no elevation runs without them.
+    if (!elevated && name != nullptr && *name != '\0' && !RefusedName(Kind::WinSta, name)) {
+        lastError_ = ERROR_ACCESS_DENIED;
         return nullptr;
     }
     // An existing window station is opened instead, as on Windows.
@@ -507,6 +556,54 @@ BOOL FakePlatform::DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE t
     process->held.push_back(entry->second.object);
     *target = reinterpret_cast<HANDLE>(kFirstForeignHandleValue + 4 * nextNumber_++);
     return TRUE;
+}
+
+BOOL FakePlatform::OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
+    if (Call("OpenProcessToken", {Label(process), Hex(access)})) {
+        return FALSE;
+    }
+    if (process != kSelf || token == nullptr) {
+        faults_.push_back("OpenProcessToken given something other than this process and a place for the token");
+        lastError_ = ERROR_INVALID_HANDLE;
+        return FALSE;
+    }
+    *token = Issue(Kind::Kernel, "token", {});
+    return TRUE;
+}
+
+BOOL FakePlatform::GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info, DWORD length,
+                                       DWORD* needed) {
+    if (Call("GetTokenInformation", {Label(token), std::to_string(infoClass), std::to_string(length)}) ||
+        !Expect(token, Kind::Kernel, "GetTokenInformation")) {
+        return FALSE;
+    }
+    if (infoClass != TokenDefaultDacl || needed == nullptr) {
+        lastError_ = ERROR_INVALID_PARAMETER;
+        return FALSE;
+    }
+    const size_t acl = tokenDefaultDacl ? tokenDefaultDacl->size() : 0;
+    *needed = static_cast<DWORD>(sizeof(TOKEN_DEFAULT_DACL) + acl);
+    if (info == nullptr || length < *needed) {
+        lastError_ = ERROR_INSUFFICIENT_BUFFER;
+        return FALSE;
+    }
+    const auto bytes = static_cast<BYTE*>(info);
+    TOKEN_DEFAULT_DACL head{};
+    if (tokenDefaultDacl) {
+        std::memcpy(bytes + sizeof head, tokenDefaultDacl->data(), acl);
+        head.DefaultDacl = reinterpret_cast<ACL*>(bytes + sizeof head);
+    }
+    std::memcpy(bytes, &head, sizeof head);
+    return TRUE;
+}
+
+UINT FakePlatform::GetACP() { return codePage; }
+
+int FakePlatform::WideCharToMultiByte(UINT codePageAskedFor, DWORD flags, const wchar_t* text, int length, char* bytes,
+                                      int size, const char* defaultChar, BOOL* usedDefaultChar) {
+    ansiConversions_.push_back({codePageAskedFor, flags, usedDefaultChar != nullptr});
+    const UINT used = codePageAskedFor == CP_ACP ? codePage : codePageAskedFor;
+    return ::WideCharToMultiByte(used, flags, text, length, bytes, size, defaultChar, usedDefaultChar);
 }
 
 HWND FakePlatform::CreateDialogIndirectParamW(HINSTANCE, const DLGTEMPLATE*, HWND owner, DLGPROC, LPARAM) {

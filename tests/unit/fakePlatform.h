@@ -46,6 +46,25 @@ struct ProcessCreation {
     std::optional<std::string> desktop;
 };
 
+// What CreateWindowStationA received as its security: whether attributes came
+// at all, their fields, and the DACL of their descriptor as bytes (nullopt when
+// the descriptor has none, or there is no descriptor).
+struct StationSecurity {
+    std::string name;
+    bool attributesNull;
+    DWORD length = 0;
+    BOOL inherit = FALSE;
+    std::optional<std::vector<BYTE>> dacl;
+};
+
+// One conversion into the ANSI code page: the code page asked for, the flags,
+// and whether the caller asked if a default character was used.
+struct AnsiConversion {
+    UINT codePage;
+    DWORD flags;
+    bool asksUsedDefault;
+};
+
 // A name delivered by an enumeration; nullopt delivers a null address.
 using EnumeratedName = std::optional<std::string>;
 
@@ -54,6 +73,15 @@ public:
     FakePlatform();
 
     // --- What the fake system looks like -------------------------------
+    // Only an elevated process may name a new window station: otherwise
+    // CreateWindowStationA with a name fails with ERROR_ACCESS_DENIED.
+    bool elevated = false;
+    // The default DACL of the process's token, as GetTokenInformation gives
+    // it (an ACL for SYSTEM and a user); nullopt for a token without one.
+    std::optional<std::vector<BYTE>> tokenDefaultDacl;
+    // The ANSI code page: what GetACP gives and what CP_ACP converts with
+    // (through the real conversion tables of that code page).
+    UINT codePage = CP_UTF8;
     std::wstring commandLine = L"Launcher.exe";
     std::wstring moduleFileName = L"C:\\Program Files\\Launcher\\Launcher.exe";
     std::string ownWinStaName = "WinSta0";
@@ -123,6 +151,10 @@ public:
     void Note(std::string call) { calls_.push_back(std::move(call)); }
     const std::vector<MessageBoxShown>& MessageBoxes() const { return messageBoxes_; }
     const std::vector<ProcessCreation>& ProcessCreations() const { return processCreations_; }
+    const std::vector<StationSecurity>& StationCreations() const { return stationCreations_; }
+    // Conversions are not written into the call log: they are no call of the
+    // window system, and would only crowd its order.
+    const std::vector<AnsiConversion>& AnsiConversions() const { return ansiConversions_; }
     const std::vector<std::string>& Faults() const { return faults_; }
 
     // Handles handed out and not yet closed; the process's own window
@@ -163,6 +195,14 @@ public:
     HANDLE GetCurrentProcess() override;
     BOOL DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE targetProcess, HANDLE* target, DWORD access,
                          BOOL inherit, DWORD options) override;
+    BOOL OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) override;
+    // Only TokenDefaultDacl: a TOKEN_DEFAULT_DACL followed by the ACL it
+    // points to, with the size asked for first as Windows does.
+    BOOL GetTokenInformation(HANDLE token, TOKEN_INFORMATION_CLASS infoClass, void* info, DWORD length,
+                             DWORD* needed) override;
+    UINT GetACP() override;
+    int WideCharToMultiByte(UINT codePage, DWORD flags, const wchar_t* text, int length, char* bytes, int size,
+                            const char* defaultChar, BOOL* usedDefaultChar) override;
     // Always fails: a real dialog needs a real window, which is the
     // end-to-end tests' business.
     HWND CreateDialogIndirectParamW(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
@@ -230,6 +270,8 @@ private:
     std::vector<std::string> calls_;
     std::vector<MessageBoxShown> messageBoxes_;
     std::vector<ProcessCreation> processCreations_;
+    std::vector<StationSecurity> stationCreations_;
+    std::vector<AnsiConversion> ansiConversions_;
     std::vector<std::string> faults_;
     std::vector<FailRule> rules_;
     std::map<std::string, int> callCounts_;

@@ -23,7 +23,7 @@ namespace {
 // The calls of the launch that can fail; bit i of a mask makes the i-th fail.
 const std::vector<std::string> kLaunchCalls = {"OpenWindowStationA", "CreateWindowStationA", "SetProcessWindowStation",
                                                "OpenDesktopA",       "CreateDesktopA",       "CreateProcessA",
-                                               "DuplicateHandle"};
+                                               "DuplicateHandle",    "OpenProcessToken",     "GetTokenInformation"};
 
 struct LaunchPath {
     unsigned failing;
@@ -54,11 +54,13 @@ TEST_P(LaunchHandleBalanceTest, ClosesWhatItObtainedAndRestoresTheWindowStation)
             fake.Fail(kLaunchCalls[call], GetParam().error);
         }
     }
+    // Elevated, so that only the failing calls keep a new station from being made.
+    fake.elevated = true;
     RunOnDesktop(L"probe.exe", GetParam().desktopName);
 
     EXPECT_EQ(fake.OpenHandles(), 0);
     EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
-    const bool noWinSta = fails(0) && fails(1);
+    const bool noWinSta = fails(0) && (fails(1) || fails(7) || fails(8));
     const bool noDesktop = !noWinSta && !fails(2) && fails(3) && fails(4);
     const bool notMade = GetParam().error != ERROR_ACCESS_DENIED && (noWinSta || noDesktop);
     EXPECT_EQ(fake.ProcessCreations().size(), notMade ? 0u : 1u)
@@ -72,7 +74,7 @@ INSTANTIATE_TEST_SUITE_P(EveryPath, LaunchHandleBalanceTest, testing::ValuesIn(A
                          [](const testing::TestParamInfo<LaunchPath>& test) {
                              return std::string(test.param.error == ERROR_ACCESS_DENIED ? "Refused" : "Missing") +
                                     (test.param.desktopName[0] == L'W' ? "Bare" : "Full") + "_" +
-                                    std::bitset<7>(test.param.failing).to_string();
+                                    std::bitset<9>(test.param.failing).to_string();
                          });
 
 class NoRows final : public DesktopsListTarget {

@@ -227,6 +227,8 @@ class LifetimeTest : public WindowsModelTest<LifetimeCase> {};
 
 TEST_P(LifetimeTest, TheProgramFindsItsDesktopAndNothingOutlivesItsUsers) {
     const LifetimeCase& row = GetParam();
+    // Naming a new window station takes an elevated launcher.
+    fake.elevated = true;
     if (row.handOverRefused) {
         fake.Fail("DuplicateHandle", ERROR_ACCESS_DENIED);
     }
@@ -311,38 +313,130 @@ const std::wstring kTooLong(32768, L'N');
 
 INSTANTIATE_TEST_SUITE_P(
     OnWindows, WindowsRefusalTest,
-    testing::Values(RefusalCase{"MissingStationNotCreated", L"Kiosk\\Main",
-                                [](FakePlatform& f) { f.Fail("CreateWindowStationA", ERROR_ACCESS_DENIED); },
-                                ERROR_ACCESS_DENIED, nullptr},
-                    RefusalCase{"StationNameTooLong", kTooLong + L"\\Main", [](FakePlatform&) {},
-                                ERROR_FILENAME_EXCED_RANGE, nullptr},
-                    RefusalCase{"DesktopNameTooLong", L"WinSta0\\" + kTooLong, [](FakePlatform&) {},
-                                ERROR_FILENAME_EXCED_RANGE, nullptr},
-                    RefusalCase{"BackslashInTheDesktopHalf", L"WinSta0\\Work\\Inner", [](FakePlatform&) {},
-                                ERROR_BAD_PATHNAME, nullptr},
-                    RefusalCase{"NoDesktopHeapLeft", L"WinSta0\\Work", [](FakePlatform& f) { f.desktopHeapRoom = 0; },
-                                ERROR_NOT_ENOUGH_MEMORY, nullptr},
-                    RefusalCase{"NoDesktopHeapInANewStation", L"Kiosk\\Main",
-                                [](FakePlatform& f) { f.desktopHeapRoom = 0; }, ERROR_NOT_ENOUGH_MEMORY, nullptr},
-                    RefusalCase{"ProtectedDesktop", L"WinSta0\\Winlogon",
-                                [](FakePlatform& f) { f.Protect("WinSta0", "Winlogon"); }, std::nullopt,
-                                "running on WinSta0\\Winlogon"},
-                    RefusalCase{"ProtectedStation", L"Service-0x0-3e7$\\Default",
-                                [](FakePlatform& f) {
-                                    f.Protect("Service-0x0-3e7$");
-                                    f.Exists("Service-0x0-3e7$", "Default");
-                                },
-                                std::nullopt, "running on Service-0x0-3e7$\\Default"},
-                    RefusalCase{"SwitchRefused", L"Kiosk\\Main",
-                                [](FakePlatform& f) {
-                                    f.Exists("Kiosk", "Main");
-                                    f.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);
-                                },
-                                std::nullopt, "running on Kiosk\\Main"},
-                    // Created within what the heap holds.
-                    RefusalCase{"NewDesktopWithHeapRoom", L"WinSta0\\Work",
-                                [](FakePlatform& f) { f.desktopHeapRoom = 1; }, std::nullopt,
-                                "running on WinSta0\\Work"}),
+    testing::Values(  // Only an elevated process may name a new window station.
+        RefusalCase{"NewStationUnelevated", L"Kiosk\\Main", [](FakePlatform&) {}, ERROR_ACCESS_DENIED, nullptr},
+        RefusalCase{"NewStationElevated", L"Kiosk\\Main", [](FakePlatform& f) { f.elevated = true; }, std::nullopt,
+                    "running on Kiosk\\Main"},
+        RefusalCase{"ExistingStationUnelevated", L"Kiosk\\Main", [](FakePlatform& f) { f.Exists("Kiosk", "Main"); },
+                    std::nullopt, "running on Kiosk\\Main"},
+        RefusalCase{"NewDesktopInOwnStationUnelevated", L"WinSta0\\Work", [](FakePlatform&) {}, std::nullopt,
+                    "running on WinSta0\\Work"},
+        RefusalCase{"StationNameTooLong", kTooLong + L"\\Main", [](FakePlatform&) {}, ERROR_FILENAME_EXCED_RANGE,
+                    nullptr},
+        RefusalCase{"DesktopNameTooLong", L"WinSta0\\" + kTooLong, [](FakePlatform&) {}, ERROR_FILENAME_EXCED_RANGE,
+                    nullptr},
+        RefusalCase{"BackslashInTheDesktopHalf", L"WinSta0\\Work\\Inner", [](FakePlatform&) {}, ERROR_BAD_PATHNAME,
+                    nullptr},
+        RefusalCase{"NoDesktopHeapLeft", L"WinSta0\\Work", [](FakePlatform& f) { f.desktopHeapRoom = 0; },
+                    ERROR_NOT_ENOUGH_MEMORY, nullptr},
+        RefusalCase{"NoDesktopHeapInANewStation", L"Kiosk\\Main",
+                    [](FakePlatform& f) {
+                        f.elevated = true;
+                        f.desktopHeapRoom = 0;
+                    },
+                    ERROR_NOT_ENOUGH_MEMORY, nullptr},
+        RefusalCase{"ProtectedDesktop", L"WinSta0\\Winlogon", [](FakePlatform& f) { f.Protect("WinSta0", "Winlogon"); },
+                    std::nullopt, "running on WinSta0\\Winlogon"},
+        RefusalCase{"ProtectedStation", L"Service-0x0-3e7$\\Default",
+                    [](FakePlatform& f) {
+                        f.Protect("Service-0x0-3e7$");
+                        f.Exists("Service-0x0-3e7$", "Default");
+                    },
+                    std::nullopt, "running on Service-0x0-3e7$\\Default"},
+        RefusalCase{"SwitchRefused", L"Kiosk\\Main",
+                    [](FakePlatform& f) {
+                        f.Exists("Kiosk", "Main");
+                        f.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);
+                    },
+                    std::nullopt, "running on Kiosk\\Main"},
+        // Created within what the heap holds.
+        RefusalCase{"NewDesktopWithHeapRoom", L"WinSta0\\Work", [](FakePlatform& f) { f.desktopHeapRoom = 1; },
+                    std::nullopt, "running on WinSta0\\Work"}),
+    harness::CaseName{});
+
+// Under a legacy ANSI code page, as on Windows before 10 1903, a name, a
+// command line or a current directory that the code page cannot carry whole
+// is not used: the run ends with the launch failure for
+// ERROR_NO_UNICODE_TRANSLATION, and nothing is started, nor made under
+// another name. A directory that does not fit is found only after the target
+// was obtained under its own name.
+struct CodePageCase {
+    const char* name;
+    UINT codePage;
+    const wchar_t* commandLine;
+    const wchar_t* desktopName;
+    const wchar_t* directory;               // entered for the run, when given
+    std::optional<std::string> launchedOn;  // the desktop bytes; none: refused
+    bool targetObtained;                    // when refused
+};
+
+void PrintTo(const CodePageCase& row, std::ostream* out) { *out << row.name; }
+
+class CodePageTest : public SeamTestWithParam<CodePageCase> {
+protected:
+    void SetUp() override {
+        if (GetParam().directory != nullptr) {
+            wchar_t temp[MAX_PATH];
+            GetTempPathW(MAX_PATH, temp);
+            directory_ = std::wstring(temp) + GetParam().directory;
+            CreateDirectoryW(directory_.c_str(), nullptr);
+            previous_ = CurrentDirectory();
+            ASSERT_TRUE(SetCurrentDirectoryW(directory_.c_str()));
+        }
+    }
+    void TearDown() override {
+        if (!previous_.empty()) {
+            SetCurrentDirectoryW(previous_.c_str());
+            RemoveDirectoryW(directory_.c_str());
+        }
+        SeamTest::TearDown();
+    }
+
+private:
+    std::wstring directory_;
+    std::wstring previous_;
+};
+
+TEST_P(CodePageTest, TextReachesTheSystemWholeOrNotAtAll) {
+    const CodePageCase& row = GetParam();
+    fake.codePage = row.codePage;
+    fake.everyNameExists = false;
+    fake.Exists("WinSta0", "Default");
+    RunOnDesktop(row.commandLine, row.desktopName);
+    EXPECT_EQ(fake.OpenHandles(), 0);
+    EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
+    if (row.launchedOn) {
+        ASSERT_EQ(fake.ProcessCreations().size(), 1u);
+        EXPECT_EQ(fake.ProcessCreations()[0].desktop, row.launchedOn);
+        EXPECT_THAT(fake.MessageBoxes(), IsEmpty());
+        return;
+    }
+    EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
+    EXPECT_EQ(OnlyMessageBox().text, ExpectedLaunchFailureFor(ERROR_NO_UNICODE_TRANSLATION));
+    EXPECT_EQ(GetExitCode(), ExitCode::ProcessNotCreated);
+    EXPECT_EQ(fake.CallsOf({"OpenDesktopA", "CreateDesktopA"}).empty(), !row.targetObtained);
+    EXPECT_THAT(fake.CallsOf({"CreateWindowStationA"}), IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CodePages, CodePageTest,
+    testing::Values(
+        CodePageCase{"Utf8Cjk", CP_UTF8, L"notepad.exe", L"\u65E5\u672C", nullptr, "WinSta0\\\xE6\x97\xA5\xE6\x9C\xAC",
+                     false},
+        CodePageCase{"Utf8FullwidthBackslash", CP_UTF8, L"notepad.exe", L"A\uFF3CB", nullptr,
+                     "WinSta0\\A\xEF\xBC\xBC"
+                     "B",
+                     false},
+        CodePageCase{"Cp1251Cyrillic", 1251, L"notepad.exe", L"Стол", nullptr, "WinSta0\\\xD1\xF2\xEE\xEB", false},
+        CodePageCase{"Cp1251Cjk", 1251, L"notepad.exe", L"\u65E5\u672C", nullptr, std::nullopt, false},
+        CodePageCase{"Cp1251FullwidthBackslash", 1251, L"notepad.exe", L"A\uFF3CB", nullptr, std::nullopt, false},
+        CodePageCase{"Cp1251CommandLine", 1251, L"notepad.exe \u65E5\u672C.txt", L"Work", nullptr, std::nullopt, false},
+        CodePageCase{"Cp1251CurrentDirectory", 1251, L"notepad.exe", L"Work", L"launcher-\u65E5\u672C", std::nullopt,
+                     true},
+        CodePageCase{"Cp932Cjk", 932, L"notepad.exe", L"\u65E5\u672C", nullptr, "WinSta0\\\x93\xFA\x96\x7B", false},
+        CodePageCase{"Cp932Yen", 932, L"notepad.exe", L"A\u00A5B", nullptr, std::nullopt, false},
+        CodePageCase{"Cp932CommandLine", 932, L"notepad.exe \u0490.txt", L"Work", nullptr, std::nullopt, false},
+        CodePageCase{"Cp932CurrentDirectory", 932, L"notepad.exe", L"Work", L"launcher-\u00A5", std::nullopt, true}),
     harness::CaseName{});
 
 // The model itself: without the hand-over, a new desktop would be gone

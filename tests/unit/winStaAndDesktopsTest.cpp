@@ -12,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <initializer_list>
 #include <optional>
 #include <ostream>
@@ -141,6 +142,9 @@ struct OpenOrCreateCase {
     bool openWinStaFails;
     bool openDesktopFails;
     std::vector<std::string> calls;
+    // The token read before a creation takes a handle number of its own.
+    const char* winStaLabel = "winsta1";
+    const char* desktopLabel = "desktop2";
 };
 
 void PrintTo(const OpenOrCreateCase& row, std::ostream* out) { *out << row.name; }
@@ -151,6 +155,7 @@ TEST_P(OpenOrCreateVariantsTest, ObtainsBothAndSwitchesBack) {
     const OpenOrCreateCase& row = GetParam();
     if (row.openWinStaFails) {
         fake.Fail("OpenWindowStationA", ERROR_FILE_NOT_FOUND);
+        fake.elevated = true;
     }
     if (row.openDesktopFails) {
         fake.Fail("OpenDesktopA", ERROR_FILE_NOT_FOUND);
@@ -158,8 +163,8 @@ TEST_P(OpenOrCreateVariantsTest, ObtainsBothAndSwitchesBack) {
     EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop), std::nullopt);
 
     EXPECT_THAT(fake.Calls(), ElementsAreArray(row.calls));
-    EXPECT_EQ(fake.Label(winSta.get()), "winsta1");
-    EXPECT_EQ(fake.Label(desktop.get()), "desktop2");
+    EXPECT_EQ(fake.Label(winSta.get()), row.winStaLabel);
+    EXPECT_EQ(fake.Label(desktop.get()), row.desktopLabel);
     EXPECT_EQ(fake.StationOfDesktop(desktop.get()), "A");
     EXPECT_EQ(fake.CurrentWinSta(), fake.OwnWinSta());
     EXPECT_EQ(fake.OpenHandles(), 2);
@@ -167,8 +172,14 @@ TEST_P(OpenOrCreateVariantsTest, ObtainsBothAndSwitchesBack) {
 
 const char* const kSave = "GetProcessWindowStation()";
 const char* const kOpenA = "OpenWindowStationA(A, 0, 0x109)";
-const char* const kCreateA = "CreateWindowStationA(A, 0x0, 0x109, NULL)";
+const char* const kCreateA = "CreateWindowStationA(A, 0x0, 0x109, non-NULL)";
 const char* const kSwitchToA = "SetProcessWindowStation(winsta1)";
+const char* const kSwitchToNewA = "SetProcessWindowStation(winsta2)";
+// The DACL of the process's token, read for a new window station: its size,
+// then the DACL, and the token is closed at once.
+const std::vector<std::string> kReadDacl = {"GetCurrentProcess()", "OpenProcessToken(self, 0x8)",
+                                            "GetTokenInformation(token1, 6, 0)", "GetTokenInformation(token1, 6, 80)",
+                                            "CloseHandle(token1)"};
 const char* const kOpenB = "OpenDesktopA(B, 0x0, 0, 0x142)";
 const char* const kCreateB = "CreateDesktopA(B, NULL, NULL, 0x0, 0x142, NULL)";
 const char* const kSwitchBack = "SetProcessWindowStation(own)";
@@ -177,6 +188,11 @@ const char* const kCloseA = "CloseWindowStation(winsta1)";
 // did not find.
 const char* const kLastError = "GetLastError()";
 
+std::vector<std::string> Then(std::vector<std::string> calls, const std::vector<std::string>& more) {
+    calls.insert(calls.end(), more.begin(), more.end());
+    return calls;
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Variants, OpenOrCreateVariantsTest,
     testing::Values(
@@ -184,11 +200,13 @@ INSTANTIATE_TEST_SUITE_P(
         OpenOrCreateCase{
             "DesktopCreated", false, true, {kSave, kOpenA, kSwitchToA, kOpenB, kLastError, kCreateB, kSwitchBack}},
         OpenOrCreateCase{
-            "WinStaCreated", true, false, {kSave, kOpenA, kLastError, kCreateA, kSwitchToA, kOpenB, kSwitchBack}},
-        OpenOrCreateCase{"BothCreated",
-                         true,
-                         true,
-                         {kSave, kOpenA, kLastError, kCreateA, kSwitchToA, kOpenB, kLastError, kCreateB, kSwitchBack}}),
+            "WinStaCreated", true, false,
+            Then(Then({kSave, kOpenA, kLastError}, kReadDacl), {kCreateA, kSwitchToNewA, kOpenB, kSwitchBack}),
+            "winsta2", "desktop3"},
+        OpenOrCreateCase{"BothCreated", true, true,
+                         Then(Then({kSave, kOpenA, kLastError}, kReadDacl),
+                              {kCreateA, kSwitchToNewA, kOpenB, kLastError, kCreateB, kSwitchBack}),
+                         "winsta2", "desktop3"}),
     harness::CaseName{});
 
 // An object neither opened nor created: both outputs are null, the process
@@ -210,7 +228,9 @@ class NotObtainedTest : public OpenOrCreateTest, public testing::WithParamInterf
 TEST_P(NotObtainedTest, LeavesBothNullAndTellsWhetherTheObjectIsMissing) {
     const NotObtainedCase& row = GetParam();
     fake.Fail(row.desktop ? "OpenDesktopA" : "OpenWindowStationA", row.openError);
-    fake.Fail(row.desktop ? "CreateDesktopA" : "CreateWindowStationA", row.createError);
+    if (row.createError != ERROR_SUCCESS) {
+        fake.Fail(row.desktop ? "CreateDesktopA" : "CreateWindowStationA", row.createError);
+    }
     EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop), row.result);
     EXPECT_THAT(fake.Calls(), ElementsAreArray(row.calls));
     EXPECT_FALSE(winSta);
@@ -219,13 +239,8 @@ TEST_P(NotObtainedTest, LeavesBothNullAndTellsWhetherTheObjectIsMissing) {
     EXPECT_EQ(fake.OpenHandles(), 0);
 }
 
-const std::vector<std::string> kWinStaTried = {kSave, kOpenA, kLastError, kCreateA};
+const std::vector<std::string> kWinStaTried = Then(Then({kSave, kOpenA, kLastError}, kReadDacl), {kCreateA});
 const std::vector<std::string> kDesktopTried = {kSave, kOpenA, kSwitchToA, kOpenB, kLastError, kCreateB};
-
-std::vector<std::string> Then(std::vector<std::string> calls, std::initializer_list<const char*> more) {
-    calls.insert(calls.end(), more.begin(), more.end());
-    return calls;
-}
 
 INSTANTIATE_TEST_SUITE_P(
     Outcomes, NotObtainedTest,
@@ -235,6 +250,10 @@ INSTANTIATE_TEST_SUITE_P(
         NotObtainedCase{"WinStaRefused", false, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, std::nullopt, kWinStaTried},
         NotObtainedCase{"WinStaMissingAndRefused", false, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
                         ERROR_ACCESS_DENIED, Then(kWinStaTried, {kLastError})},
+        // Windows itself refuses: only an elevated process may name a new
+        // window station.
+        NotObtainedCase{"WinStaMissingAndUnelevated", false, ERROR_FILE_NOT_FOUND, ERROR_SUCCESS, ERROR_ACCESS_DENIED,
+                        Then(kWinStaTried, {kLastError})},
         NotObtainedCase{"WinStaNameTooLong", false, ERROR_FILENAME_EXCED_RANGE, ERROR_FILENAME_EXCED_RANGE,
                         ERROR_FILENAME_EXCED_RANGE, Then(kWinStaTried, {kLastError})},
         NotObtainedCase{"DesktopRefused", true, ERROR_ACCESS_DENIED, ERROR_ACCESS_DENIED, std::nullopt,
@@ -244,6 +263,106 @@ INSTANTIATE_TEST_SUITE_P(
         NotObtainedCase{"DesktopNameRefused", true, ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME, ERROR_BAD_PATHNAME,
                         Then(kDesktopTried, {kLastError, kSwitchBack, kCloseA})}),
     harness::CaseName{});
+
+// A new window station carries the DACL of the process's token, never the
+// descriptor that Windows gives one created without any (full access for all
+// users). When that DACL cannot be had, no station is created: its absence is
+// reported as the creation's failure where the station is missing, and the
+// token is closed on every path.
+struct NewWinStaSecurityCase {
+    const char* name;
+    std::function<void(FakePlatform&)> arrange;
+    std::optional<DWORD> result;
+    bool created;  // CreateWindowStationA called, with the token's DACL
+};
+
+void PrintTo(const NewWinStaSecurityCase& row, std::ostream* out) { *out << row.name; }
+
+class NewWinStaSecurityTest : public OpenOrCreateTest, public testing::WithParamInterface<NewWinStaSecurityCase> {};
+
+TEST_P(NewWinStaSecurityTest, IsTheTokensDefaultDaclOrNoStationAtAll) {
+    const NewWinStaSecurityCase& row = GetParam();
+    fake.elevated = true;
+    row.arrange(fake);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop), row.result);
+    if (!row.created) {
+        EXPECT_THAT(fake.CallsOf({"CreateWindowStationA", "CreateDesktopA"}), IsEmpty());
+        EXPECT_FALSE(winSta);
+        EXPECT_FALSE(desktop);
+        EXPECT_EQ(fake.OpenHandles(), 0);
+        return;
+    }
+    ASSERT_THAT(fake.StationCreations(), SizeIs(1));
+    const StationSecurity& security = fake.StationCreations()[0];
+    EXPECT_FALSE(security.attributesNull);
+    EXPECT_EQ(security.length, sizeof(SECURITY_ATTRIBUTES));
+    EXPECT_EQ(security.inherit, FALSE);
+    ASSERT_TRUE(fake.tokenDefaultDacl.has_value());
+    EXPECT_EQ(security.dacl, fake.tokenDefaultDacl);
+    // The desktops keep the descriptor that they inherit from their station.
+    EXPECT_THAT(fake.CallsOf({"CreateDesktopA"}), ElementsAre(kCreateB));
+    EXPECT_THAT(fake.CallsOf({"CloseHandle"}), ElementsAre("CloseHandle(token1)"));
+    EXPECT_EQ(fake.OpenHandles(), 2);
+}
+
+INSTANTIATE_TEST_SUITE_P(Security, NewWinStaSecurityTest,
+                         testing::Values(NewWinStaSecurityCase{"Created",
+                                                               [](FakePlatform& f) {
+                                                                   f.Fail("OpenWindowStationA", ERROR_FILE_NOT_FOUND);
+                                                                   f.Fail("OpenDesktopA", ERROR_FILE_NOT_FOUND);
+                                                               },
+                                                               std::nullopt, true},
+                                         NewWinStaSecurityCase{"TokenNotOpened",
+                                                               [](FakePlatform& f) {
+                                                                   f.Fail("OpenWindowStationA", ERROR_FILE_NOT_FOUND);
+                                                                   f.Fail("OpenProcessToken", ERROR_ACCESS_DENIED);
+                                                               },
+                                                               ERROR_ACCESS_DENIED, false},
+                                         NewWinStaSecurityCase{"TokenNotRead",
+                                                               [](FakePlatform& f) {
+                                                                   f.Fail("OpenWindowStationA", ERROR_FILE_NOT_FOUND);
+                                                                   f.Fail("GetTokenInformation", ERROR_INVALID_HANDLE);
+                                                               },
+                                                               ERROR_INVALID_HANDLE, false},
+                                         NewWinStaSecurityCase{"SizeReadButNotTheDacl",
+                                                               [](FakePlatform& f) {
+                                                                   f.Fail("OpenWindowStationA", ERROR_FILE_NOT_FOUND);
+                                                                   f.Fail("GetTokenInformation",
+                                                                          ERROR_NOT_ENOUGH_MEMORY, 2);
+                                                               },
+                                                               ERROR_NOT_ENOUGH_MEMORY, false},
+                                         // No DACL would leave the station open to all, as none does.
+                                         NewWinStaSecurityCase{"TokenWithoutDefaultDacl",
+                                                               [](FakePlatform& f) {
+                                                                   f.Fail("OpenWindowStationA", ERROR_FILE_NOT_FOUND);
+                                                                   f.tokenDefaultDacl.reset();
+                                                               },
+                                                               ERROR_INVALID_ACL, false},
+                                         // A refused open means the station is there: the launch
+                                         // goes on, and the system decides.
+                                         NewWinStaSecurityCase{"RefusedStationTokenNotOpened",
+                                                               [](FakePlatform& f) {
+                                                                   f.Fail("OpenWindowStationA", ERROR_ACCESS_DENIED);
+                                                                   f.Fail("OpenProcessToken", ERROR_ACCESS_DENIED);
+                                                               },
+                                                               std::nullopt, false}),
+                         harness::CaseName{});
+
+TEST_F(OpenOrCreateTest, AnOpenedWinStaNeedsNoSecurity) {
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\B", winSta, desktop), std::nullopt);
+    EXPECT_THAT(fake.StationCreations(), IsEmpty());
+    EXPECT_THAT(fake.CallsOf({"OpenProcessToken", "GetTokenInformation"}), IsEmpty());
+}
+
+// A name that the ANSI code page cannot carry whole touches nothing.
+TEST_F(OpenOrCreateTest, ANameTheCodePageCannotCarryTouchesNothing) {
+    fake.codePage = 1251;
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"\u7AD9\\B", winSta, desktop), ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_EQ(OpenOrCreateWinStaAndDesktop(L"A\\\uFF3C", winSta, desktop), ERROR_NO_UNICODE_TRANSLATION);
+    EXPECT_THAT(fake.Calls(), IsEmpty());
+    EXPECT_FALSE(winSta);
+    EXPECT_FALSE(desktop);
+}
 
 TEST_F(OpenOrCreateTest, ARefusedSwitchClosesTheWinStaAndLeavesBothNull) {
     fake.Fail("SetProcessWindowStation", ERROR_ACCESS_DENIED, 1);

@@ -4,6 +4,9 @@
 #include "ansiText.h"
 #include "base.h"
 #include "expectedTexts.h"
+#include "fakePlatform.h"
+#include "seamTest.h"
+#include "text.h"
 #include "zentarisupport.h"
 
 #include <gmock/gmock.h>
@@ -12,6 +15,8 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <optional>
+#include <ostream>
 #include <string>
 #include <string_view>
 
@@ -65,9 +70,10 @@ class RoundTripTest : public testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(RoundTripTest, IsLossless) {
     const std::wstring original = GetParam();
-    const std::string ansi = ToAnsi(original);
+    const std::optional<std::string> ansi = ToAnsi(original);
+    ASSERT_TRUE(ansi.has_value());
     std::wstring back;
-    ASSERT_EQ(zsGetStringFromPointerA(ansi.c_str(), back), ZsStatus::Ok);
+    ASSERT_EQ(zsGetStringFromPointerA(ansi->c_str(), back), ZsStatus::Ok);
     EXPECT_EQ(back, original);
 }
 
@@ -78,7 +84,50 @@ INSTANTIATE_TEST_SUITE_P(Texts, RoundTripTest,
 TEST(ToAnsiTest, WritesUtf8Bytes) {
     EXPECT_EQ(ToAnsi(L"Стол"), "\xD0\xA1\xD1\x82\xD0\xBE\xD0\xBB");
     EXPECT_EQ(ToAnsi(L"\U0001F600"), "\xF0\x9F\x98\x80");
+    EXPECT_EQ(ToAnsi(L""), "");
 }
+
+// Under a legacy code page, as on Windows before 10 1903, a text converts
+// whole or not at all: never to a best-fit look-alike, never with a question
+// mark in place of what the code page lacks. Under UTF-8 the conversion takes
+// no flag, as Windows requires there.
+struct CodePageCase {
+    UINT codePage;
+    const wchar_t* text;
+    std::optional<std::string> bytes;
+};
+
+void PrintTo(const CodePageCase& row, std::ostream* out) { *out << row.codePage << " " << harness::Narrow(row.text); }
+
+class ToAnsiCodePageTest : public SeamTestWithParam<CodePageCase> {};
+
+TEST_P(ToAnsiCodePageTest, ConvertsWholeOrNotAtAll) {
+    fake.codePage = GetParam().codePage;
+    EXPECT_EQ(ToAnsi(GetParam().text), GetParam().bytes);
+    const bool legacy = GetParam().codePage != CP_UTF8;
+    ASSERT_FALSE(fake.AnsiConversions().empty());
+    for (const AnsiConversion& conversion : fake.AnsiConversions()) {
+        EXPECT_EQ(conversion.codePage, static_cast<UINT>(CP_ACP));
+        EXPECT_EQ(conversion.flags, legacy ? static_cast<DWORD>(WC_NO_BEST_FIT_CHARS) : 0u);
+        EXPECT_EQ(conversion.asksUsedDefault, legacy);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(CodePages, ToAnsiCodePageTest,
+                         testing::Values(CodePageCase{CP_UTF8, L"\u65E5\u672C", "\xE6\x97\xA5\xE6\x9C\xAC"},
+                                         CodePageCase{CP_UTF8, L"\uFF3C\u00A5", "\xEF\xBC\xBC\xC2\xA5"},
+                                         CodePageCase{1251, L"Стол", "\xD1\xF2\xEE\xEB"},
+                                         CodePageCase{1251, L"\u65E5\u672C", std::nullopt},
+                                         // Best fit would make a real backslash of the fullwidth one.
+                                         CodePageCase{1251, L"A\uFF3CB", std::nullopt},
+                                         CodePageCase{1251, L"Work\u00A0Desk",
+                                                      "Work\xA0"
+                                                      "Desk"},
+                                         CodePageCase{932, L"\u65E5\u672C", "\x93\xFA\x96\x7B"},
+                                         // Best fit would make a backslash of the yen sign.
+                                         CodePageCase{932, L"A\u00A5B", std::nullopt},
+                                         CodePageCase{932, L"\u0416", "\x84\x47"},
+                                         CodePageCase{932, L"\u0490", std::nullopt}));
 
 // ---------------------------------------------------------------------------
 // Error texts
