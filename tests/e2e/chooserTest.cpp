@@ -57,6 +57,9 @@ std::vector<std::pair<std::wstring, std::vector<std::wstring>>> OwnCatalogue() {
 class Chooser : public ::testing::Test {
 protected:
     void SetUp() override {
+        if (!MayNameNewStation()) {
+            GTEST_SKIP() << kNeedsElevation;
+        }
         station_ = UniqueName(L"E2eListSta");
         ownDesktop_ = UniqueName(L"E2eListDesk");
         bareStation_ = UniqueName(L"E2eBareSta");

@@ -72,6 +72,9 @@ std::string Described(const std::vector<DWORD>& startErrors) {
 }
 
 TEST(Crowd, TwentyLaunchersAtOnceOntoOneNewDesktopAllLandThere) {
+    if (!MayNameNewStation()) {
+        GTEST_SKIP() << kNeedsElevation;
+    }
     const std::wstring station = UniqueName(L"E2eCrowd");
     const std::wstring desktop = L"Desk";
     const std::wstring full = station + L"\\" + desktop;
@@ -147,6 +150,9 @@ TEST(Crowd, TwentyLaunchersAtOnceOntoOneNewDesktopAllLandThere) {
 // it: it holds what it opened or created while its failure message is up, and
 // nothing else keeps the station in existence.
 TEST(Crowd, TwentyFailingLaunchersAtOnceHoldTheOneStationAndDesktopTheyMade) {
+    if (!MayNameNewStation()) {
+        GTEST_SKIP() << kNeedsElevation;
+    }
     const std::wstring station = UniqueName(L"E2eCrowdFail");
     const std::wstring desktop = L"Desk";
     ASSERT_EQ(CountOf(WindowStations(), station), 0) << "the station must be new";

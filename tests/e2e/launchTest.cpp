@@ -76,6 +76,9 @@ TEST(Launch, BlanksAroundTheNameGoAndNoBlankIsNeededAfterIt) {
 class LaunchFromStation : public ::testing::TestWithParam<const wchar_t*> {};
 
 TEST_P(LaunchFromStation, BareNameFollowsTheStationTheLauncherRunsIn) {
+    if (!MayNameNewStation()) {
+        GTEST_SKIP() << kNeedsElevation;
+    }
     const std::wstring station = UniqueName(GetParam());
     const HeldStation home(station, {L"Home"});
     ASSERT_TRUE(home.ok());
@@ -102,6 +105,10 @@ TEST(Launch, FullNameCreatesTheStationAndTheDesktop) {
     const HWINSTA before = OpenWindowStationW(station.c_str(), FALSE, WINSTA_ENUMERATE);
     EXPECT_EQ(before, nullptr) << "the station must be new";
     const ProbeRun launch = LaunchProbe(dir, station + L"\\" + desktop, L" full");
+    if (!MayNameNewStation()) {
+        EXPECT_TRUE(RefusedNewStation(launch.outcome)) << "unelevated, Windows refuses to name a new station";
+        return;
+    }
 
     ExpectQuietSuccess(launch);
     EXPECT_EQ(ReportField(launch.report, L"station"), Narrow(station));
@@ -111,6 +118,9 @@ TEST(Launch, FullNameCreatesTheStationAndTheDesktop) {
 }
 
 TEST(Launch, FullNameOpensAnExistingDesktopOfAnotherStation) {
+    if (!MayNameNewStation()) {
+        GTEST_SKIP() << kNeedsElevation;
+    }
     const std::wstring station = UniqueName(L"E2eHeld");
     const HeldStation held(station, {L"First", L"Second"});
     ASSERT_TRUE(held.ok());
@@ -172,6 +182,10 @@ TEST(Launch, UnicodeFullNameReachesANewStation) {
     const std::wstring station = UniqueName(L"Станция");
     const std::wstring desktop = UniqueName(L"桌面");
     const ProbeRun launch = LaunchProbe(dir, station + L"\\" + desktop, L" \U0001F680");
+    if (!MayNameNewStation()) {
+        EXPECT_TRUE(RefusedNewStation(launch.outcome)) << "unelevated, Windows refuses to name a new station";
+        return;
+    }
 
     ExpectQuietSuccess(launch);
     EXPECT_EQ(ReportField(launch.report, L"station"), Narrow(station));
