@@ -609,7 +609,7 @@ DWORD LauncherRun::ProcessesStarted() const {
     return accounting.TotalProcesses - 1 > others ? accounting.TotalProcesses - 1 - others : 0;
 }
 
-std::vector<DWORD> LauncherRun::RunningStarted() const {
+LauncherRun::JobProcesses LauncherRun::Running() const {
     // Room for many more than a launcher starts; a fuller list fails, and
     // then nothing is reported rather than a part.
     struct {
@@ -617,28 +617,38 @@ std::vector<DWORD> LauncherRun::RunningStarted() const {
         ULONG_PTR more[63];
     } ids{};
     ids.list.NumberOfAssignedProcesses = 64;
-    std::vector<DWORD> running;
+    JobProcesses running;
     NoteNewProcesses();
     if (job_ != nullptr && QueryInformationJobObject(job_, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) {
         for (DWORD index = 0; index < ids.list.NumberOfProcessIdsInList; ++index) {
             const auto id = static_cast<DWORD>(ids.list.ProcessIdList[index]);
-            if (id != pid_ && std::find(wineDesktopProcesses_.begin(), wineDesktopProcesses_.end(), id) ==
-                                  wineDesktopProcesses_.end()) {
-                running.push_back(id);
+            if (std::find(wineDesktopProcesses_.begin(), wineDesktopProcesses_.end(), id) !=
+                wineDesktopProcesses_.end()) {
+                ++running.wineDesktops;
+            } else if (id != pid_) {
+                running.started.push_back(id);
             }
         }
     }
     return running;
 }
 
+std::vector<DWORD> LauncherRun::RunningStarted() const { return Running().started; }
+
 bool LauncherRun::WaitForAllToEnd(DWORD timeoutMs) {
+    // The job's count of active processes also holds a process that has only
+    // just joined it, before the job's list of ids shows it (seen with a
+    // program that Wine 10 starts on a station whose desktop process it has
+    // just started): only when the count has no more than the desktop
+    // processes in the list is nothing of the launcher's left.
     return WaitUntil(
         [&] {
+            const JobProcesses running = Running();
             JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
             return job_ == nullptr ||
                    !QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
                                               nullptr) ||
-                   accounting.ActiveProcesses == 0;
+                   (running.started.empty() && accounting.ActiveProcesses <= running.wineDesktops);
         },
         timeoutMs);
 }

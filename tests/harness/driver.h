@@ -212,7 +212,10 @@ public:
     DWORD ProcessesStarted() const;
     // The ids of those of them that are still running.
     std::vector<DWORD> RunningStarted() const;
-    // Waits until every process of the job has ended.
+    // Waits until every process that the launcher started has ended, by the
+    // ids of those still running: Wine's desktop process of a new station
+    // stays in the job for as long as the station lives, and the job's count
+    // of active processes cannot tell it from them.
     bool WaitForAllToEnd(DWORD timeoutMs);
 
 private:
@@ -221,6 +224,13 @@ private:
     // first program that connects to it, so it joins the job without the
     // launcher having started it.
     void NoteNewProcesses() const;
+    // The processes of the job now: the ids of those that the launcher
+    // started, and how many are Wine's desktop processes.
+    struct JobProcesses {
+        std::vector<DWORD> started;
+        DWORD wineDesktops = 0;
+    };
+    JobProcesses Running() const;
 
     HANDLE job_ = nullptr;
     HANDLE port_ = nullptr;

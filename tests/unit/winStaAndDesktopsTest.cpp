@@ -177,9 +177,12 @@ const char* const kSwitchToA = "SetProcessWindowStation(winsta1)";
 const char* const kSwitchToNewA = "SetProcessWindowStation(winsta2)";
 // The DACL of the process's token, read for a new window station: its size,
 // then the DACL, and the token is closed at once.
-const std::vector<std::string> kReadDacl = {"GetCurrentProcess()", "OpenProcessToken(self, 0x8)",
-                                            "GetTokenInformation(token1, 6, 0)", "GetTokenInformation(token1, 6, 80)",
-                                            "CloseHandle(token1)"};
+std::vector<std::string> ReadDacl() {
+    const size_t size = sizeof(TOKEN_DEFAULT_DACL) + FakePlatform().tokenDefaultDacl->size();
+    return {"GetCurrentProcess()", "OpenProcessToken(self, 0x8)", "GetTokenInformation(token1, 6, 0)",
+            "GetTokenInformation(token1, 6, " + std::to_string(size) + ")", "CloseHandle(token1)"};
+}
+const std::vector<std::string> kReadDacl = ReadDacl();
 const char* const kOpenB = "OpenDesktopA(B, 0x0, 0, 0x142)";
 const char* const kCreateB = "CreateDesktopA(B, NULL, NULL, 0x0, 0x142, NULL)";
 const char* const kSwitchBack = "SetProcessWindowStation(own)";
