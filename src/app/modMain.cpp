@@ -26,6 +26,11 @@ std::wstring TrimEx(std::wstring_view text) {
 }  // namespace
 
 void Main() {
+    // Before anything can load a DLL: the DLLs that Windows loads on the
+    // launcher's behalf come from System32 only, never from the folder the
+    // launcher was unpacked into (often Downloads). Where the system cannot
+    // narrow the search, it keeps its own.
+    platform().SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     bool registered = false;
     CheckStatus(zsRegisterAppPath(registered), L"zsRegisterAppPath");
     platform().InitCommonControls();

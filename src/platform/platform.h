@@ -15,6 +15,10 @@ public:
     virtual ~Platform() = default;
 
     // The process and its environment.
+    // Where the system looks for the DLLs that it loads on the process's
+    // behalf; FALSE where the system cannot narrow it (Windows 7 without
+    // KB2533623).
+    virtual BOOL SetDefaultDllDirectories(DWORD directories) = 0;
     virtual std::wstring CommandLine() = 0;
     virtual std::wstring ModuleFileName() = 0;
     virtual void InitCommonControls() = 0;

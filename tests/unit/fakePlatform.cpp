@@ -558,6 +558,10 @@ BOOL FakePlatform::DuplicateHandle(HANDLE sourceProcess, HANDLE source, HANDLE t
     return TRUE;
 }
 
+BOOL FakePlatform::SetDefaultDllDirectories(DWORD directories) {
+    return Call("SetDefaultDllDirectories", {Hex(directories)}) ? FALSE : TRUE;
+}
+
 BOOL FakePlatform::OpenProcessToken(HANDLE process, DWORD access, HANDLE* token) {
     if (Call("OpenProcessToken", {Label(process), Hex(access)})) {
         return FALSE;

@@ -168,6 +168,7 @@ public:
     std::string StationOfDesktop(HDESK desktop) const;
 
     // --- Platform ---------------------------------------------------------
+    BOOL SetDefaultDllDirectories(DWORD directories) override;
     std::wstring CommandLine() override;
     std::wstring ModuleFileName() override;
     void InitCommonControls() override;

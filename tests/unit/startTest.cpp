@@ -30,6 +30,10 @@ using testing::HasSubstr;
 using testing::IsEmpty;
 using testing::Not;
 
+// The first call of all, before the support library's first: the DLLs that
+// Windows loads on the launcher's behalf come from System32 only.
+const char* const kNarrowDllSearch = "SetDefaultDllDirectories(0x800)";
+
 // A window that the scripted library hands out as the main window; never
 // used as a real one.
 const HWND kMainWindow = reinterpret_cast<HWND>(0x5150);
@@ -56,8 +60,8 @@ protected:
 TEST_F(StartTest, PreparesInTheFixedOrderBeforeReadingTheCommandLine) {
     fake.commandLine = L"Launcher.exe";
     EXPECT_EQ(RunMain(), std::nullopt);
-    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
-                                   "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_THAT(Log(), ElementsAre(kNarrowDllSearch, "zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE",
+                                   "zsGetThunderMainHandle", "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
     EXPECT_THAT(supportScript().iconsSet, IsEmpty());
     EXPECT_EQ(GetExitCode(), ExitCode::Done);
 }
@@ -65,8 +69,9 @@ TEST_F(StartTest, PreparesInTheFixedOrderBeforeReadingTheCommandLine) {
 TEST_F(StartTest, AMainWindowGetsTheApplicationIcon) {
     supportScript().mainWindow = kMainWindow;
     EXPECT_EQ(RunMain(), std::nullopt);
-    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
-                                   "zsSetWindowResIconAll", "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_THAT(Log(), ElementsAre(kNarrowDllSearch, "zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE",
+                                   "zsGetThunderMainHandle", "zsSetWindowResIconAll", "zsIsHostWinNT", "CommandLine()",
+                                   "ShowMessageBox(0x40)"));
     EXPECT_THAT(supportScript().iconsSet, ElementsAre(std::pair<HWND, std::wstring>(kMainWindow, L"A_MAIN")));
 }
 
@@ -74,8 +79,8 @@ TEST_F(StartTest, InsideTheDevelopmentEnvironmentTheMainWindowIsLeftAlone) {
     supportScript().inIde = true;
     supportScript().mainWindow = kMainWindow;
     EXPECT_EQ(RunMain(), std::nullopt);
-    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsIsHostWinNT",
-                                   "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_THAT(Log(), ElementsAre(kNarrowDllSearch, "zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE",
+                                   "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
     EXPECT_THAT(supportScript().iconsSet, IsEmpty());
 }
 
@@ -83,8 +88,8 @@ TEST_F(StartTest, OutsideWindowsNtRefusesBeforeLookingAtTheArguments) {
     supportScript().isWinNT = false;
     fake.commandLine = LR"(Launcher.exe "WinSta9\Work" notepad.exe)";
     EXPECT_EQ(RunMain(), std::nullopt);
-    EXPECT_THAT(Log(), ElementsAre("zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE", "zsGetThunderMainHandle",
-                                   "zsIsHostWinNT", "ShowMessageBox(0x10)"));
+    EXPECT_THAT(Log(), ElementsAre(kNarrowDllSearch, "zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE",
+                                   "zsGetThunderMainHandle", "zsIsHostWinNT", "ShowMessageBox(0x10)"));
     const MessageBoxShown box = OnlyMessageBox();
     EXPECT_EQ(box.text, kExpectedNotWindowsNt);
     EXPECT_EQ(box.caption, kExpectedTitle);
@@ -121,6 +126,16 @@ TEST_P(StartFailureTest, EndsTheRunAtThatStep) {
     EXPECT_THAT(box.text, HasSubstr(std::wstring(function.begin(), function.end())));
     EXPECT_THAT(box.text, HasSubstr(L"SystemCallFailed"));
     EXPECT_THAT(fake.ProcessCreations(), IsEmpty());
+}
+
+// Where the system cannot narrow the search (Windows 7 without KB2533623),
+// the launcher runs as before.
+TEST_F(StartTest, ASystemThatCannotNarrowTheDllSearchStartsAllTheSame) {
+    fake.Fail("SetDefaultDllDirectories", ERROR_PROC_NOT_FOUND);
+    EXPECT_EQ(RunMain(), std::nullopt);
+    EXPECT_THAT(Log(), ElementsAre(kNarrowDllSearch, "zsRegisterAppPath", "InitCommonControls()", "zsIsInIDE",
+                                   "zsGetThunderMainHandle", "zsIsHostWinNT", "CommandLine()", "ShowMessageBox(0x40)"));
+    EXPECT_EQ(GetExitCode(), ExitCode::Done);
 }
 
 INSTANTIATE_TEST_SUITE_P(Steps, StartFailureTest,
