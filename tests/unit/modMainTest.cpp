@@ -39,7 +39,8 @@ TEST_F(MainTest, WithoutArgumentsPreparesThenShowsTheUsage) {
     fake.commandLine = LR"("C:\Program Files\Launcher\Launcher.exe")";
     Main();
     EXPECT_THAT(fake.CallsExcept({"ModuleFileName"}),
-                ElementsAre("InitCommonControls()", "CommandLine()", "ShowMessageBox(0x40)"));
+                ElementsAre("SetDefaultDllDirectories(0x800)", "InitCommonControls()", "CommandLine()",
+                            "ShowMessageBox(0x40)"));
     EXPECT_EQ(OnlyMessageBox().text, UsageText(ApplicationInfo()));
     EXPECT_EQ(GetExitCode(), ExitCode::Done);
 }
@@ -48,7 +49,8 @@ TEST_F(MainTest, ARejectedArgumentTextEndsTheRunWithItsMessage) {
     fake.commandLine = LR"(Launcher.exe "Work")";
     Main();
     EXPECT_THAT(fake.CallsExcept({"ModuleFileName"}),
-                ElementsAre("InitCommonControls()", "CommandLine()", "ShowMessageBox(0x10)"));
+                ElementsAre("SetDefaultDllDirectories(0x800)", "InitCommonControls()", "CommandLine()",
+                            "ShowMessageBox(0x10)"));
     EXPECT_EQ(OnlyMessageBox().text, kExpectedEmptyCommandLine);
     EXPECT_EQ(GetExitCode(), ExitCode::ArgumentRejected);
 }
