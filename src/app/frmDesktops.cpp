@@ -12,6 +12,7 @@
 namespace {
 
 constexpr int kListId = 100;
+constexpr int kListLabelId = 101;
 
 // The layout in twips (1/1440 inch), relative to the client area: it scales
 // with the screen's resolution, 15 twips to a pixel at 96 DPI.
@@ -92,17 +93,27 @@ void SetClientSize(HWND window, int width, int height) {
 
 }  // namespace
 
-bool frmDesktops::ShowModal() {
-    DialogTemplate dialog(texts::kChooserCaption, DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 3,
+DialogTemplate DesktopsDialogTemplate() {
+    DialogTemplate dialog(texts::kChooserCaption, DS_SETFONT | DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU, 4,
                           L"Tahoma", kFontPoints, RUSSIAN_CHARSET);
+    // A list box has no text of its own that a screen reader would announce:
+    // Microsoft Active Accessibility names it after the static text control
+    // that precedes it (GetWindow with GW_HWNDPREV, the reverse tab order),
+    // which may be invisible. So a label that nobody sees, with the dialog's
+    // caption, which says what the list holds, comes right before it; it
+    // takes no place in the layout. The list's own window text says the same
+    // for the readers that ask the window itself.
+    dialog.Item(0, WS_CHILD | SS_LEFT | SS_NOPREFIX, kListLabelId, DialogTemplate::kStatic, texts::kChooserCaption);
     dialog.Item(WS_EX_CLIENTEDGE, WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT,
-                kListId, DialogTemplate::kListBox, L"");
+                kListId, DialogTemplate::kListBox, texts::kChooserCaption);
     dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_DEFPUSHBUTTON, IDOK, DialogTemplate::kButton,
                 texts::kOkButton);
     dialog.Item(0, WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, DialogTemplate::kButton,
                 texts::kCancelButton);
-    return RunModal(dialog, kListId);
+    return dialog;
 }
+
+bool frmDesktops::ShowModal() { return RunModal(DesktopsDialogTemplate(), kListId); }
 
 void frmDesktops::AddDesktopsRow(const std::wstring& text) {
     SendMessageW(lstDesktops_, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));

@@ -11,6 +11,9 @@
 #include <string>
 #include <type_traits>
 
+// The chooser's dialog template: its caption and controls, in tab order.
+DialogTemplate DesktopsDialogTemplate();
+
 class frmDesktops final : public DialogFrame, public DesktopsListTarget {
 public:
     // The outcome: the chosen full desktop name, or empty.

@@ -18,18 +18,18 @@ std::optional<std::string> ToAnsi(std::wstring_view text) {
     // character was used (the call fails with them), and needs neither.
     const bool legacy = platform().GetACP() != CP_UTF8;
     const DWORD flags = legacy ? WC_NO_BEST_FIT_CHARS : 0;
-    BOOL usedDefault = FALSE;
-    BOOL* const askUsedDefault = legacy ? &usedDefault : nullptr;
     const int length = static_cast<int>(text.size());
-    const int size =
-        platform().WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr, askUsedDefault);
+    BOOL usedDefault = FALSE;
+    const int size = platform().WideCharToMultiByte(CP_ACP, flags, text.data(), length, nullptr, 0, nullptr,
+                                                    legacy ? &usedDefault : nullptr);
     if (size <= 0 || usedDefault) {
         return std::nullopt;
     }
     std::string result(static_cast<size_t>(size), '\0');
+    BOOL usedDefaultAgain = FALSE;
     if (platform().WideCharToMultiByte(CP_ACP, flags, text.data(), length, result.data(), size, nullptr,
-                                       askUsedDefault) != size ||
-        usedDefault) {
+                                       legacy ? &usedDefaultAgain : nullptr) != size ||
+        usedDefaultAgain) {
         return std::nullopt;
     }
     return result;

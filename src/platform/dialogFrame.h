@@ -5,17 +5,20 @@
 // itself and decides when the dialog ends by hiding it.
 #include <windows.h>
 
+#include <cstddef>
 #include <vector>
 
 // A DLGTEMPLATEEX with its items, built in memory.
 class DialogTemplate {
 public:
     static constexpr WORD kButton = 0x0080;
+    static constexpr WORD kStatic = 0x0082;
     static constexpr WORD kListBox = 0x0083;
 
     DialogTemplate(const wchar_t* title, DWORD style, WORD itemCount, const wchar_t* font, WORD points, BYTE charset);
     void Item(DWORD exStyle, DWORD style, int id, WORD classAtom, const wchar_t* text);
     const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+    size_t size() const { return words_.size() * sizeof(WORD); }
 
 private:
     void Word(WORD value) { words_.push_back(value); }

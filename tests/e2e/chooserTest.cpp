@@ -332,6 +332,24 @@ TEST_F(Chooser, TabGoesFromTheListToOkToCancel) {
     ExpectCancelled();
 }
 
+// A screen reader announces the list by the name that Microsoft Active
+// Accessibility gives it. Windows takes it from the static text control
+// before the list in the tab order, hidden or not; Wine 8's oleacc only from
+// the list's own window text. Both are there, and the route that Wine takes
+// is read through oleacc, as a screen reader reads it.
+TEST_F(Chooser, TheListHasAnAccessibleName) {
+    ASSERT_NO_FATAL_FAILURE(Open());
+    const HWND label = GetWindow(list_, GW_HWNDPREV);
+    ASSERT_NE(label, nullptr);
+    EXPECT_EQ(CompareStringOrdinal(ClassOf(label).c_str(), -1, L"Static", -1, TRUE), CSTR_EQUAL);
+    EXPECT_FALSE(IsWindowVisible(label)) << "the label is for screen readers only";
+    EXPECT_EQ(Narrow(TextOf(label)), Narrow(kExpectedChooserCaption));
+    EXPECT_EQ(Narrow(AccessibleName(list_)), Narrow(kExpectedChooserCaption));
+    ASSERT_TRUE(BringToFront(dialog_));
+    TapKey(VK_ESCAPE);
+    ExpectCancelled();
+}
+
 TEST_F(Chooser, DoubleClickOnADesktopRowLaunchesThere) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const int target = Row(kIndent + ownDesktop_, Row(ownStation_));

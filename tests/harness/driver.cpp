@@ -1,8 +1,12 @@
 #include "driver.h"
 
 #include "expectedTexts.h"
-
 #include "text.h"
+
+#include <windows.h>
+
+#include <oleacc.h>
+#include <oleauto.h>
 
 #include <algorithm>
 #include <cctype>
@@ -825,6 +829,32 @@ HWND ChildWindow(HWND parent, const std::wstring& className, const std::wstring&
         }
     }
     return nullptr;
+}
+
+std::wstring AccessibleName(HWND window) {
+    // IID_IAccessible, spelled out: the symbol of MinGW's liboleacc.a is not
+    // the one that Wine's oleacc answers to.
+    const IID accessible = {0x618736e0, 0x3c3d, 0x11cf, {0x81, 0x0c, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71}};
+    const HRESULT initialised = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    std::wstring name;
+    IAccessible* object = nullptr;
+    if (SUCCEEDED(AccessibleObjectFromWindow(window, static_cast<DWORD>(OBJID_CLIENT), accessible,
+                                             reinterpret_cast<void**>(&object))) &&
+        object != nullptr) {
+        VARIANT self{};
+        self.vt = VT_I4;
+        self.lVal = CHILDID_SELF;
+        BSTR text = nullptr;
+        if (object->get_accName(self, &text) == S_OK && text != nullptr) {
+            name.assign(text, SysStringLen(text));
+        }
+        SysFreeString(text);
+        object->Release();
+    }
+    if (SUCCEEDED(initialised)) {
+        CoUninitialize();
+    }
+    return name;
 }
 
 bool BringToFront(HWND window) {

@@ -307,6 +307,9 @@ std::vector<std::wstring> ListBoxRows(HWND list);
 // The first child window of the class (compared without case) and, unless
 // text is empty, with that text.
 HWND ChildWindow(HWND parent, const std::wstring& className, const std::wstring& text = {});
+// The name that Microsoft Active Accessibility gives the window's client
+// object, as a screen reader asks for it; empty when there is none.
+std::wstring AccessibleName(HWND window);
 
 // Real input, through the system's input queue.
 bool BringToFront(HWND window);

@@ -1,6 +1,8 @@
 // The catalogue of window stations and desktops that the chooser shows.
+#include "dialogFrame.h"
 #include "expectedTexts.h"
 #include "fakePlatform.h"
+#include "frmDesktops.h"
 #include "modDesktopsList.h"
 #include "seamTest.h"
 #include "text.h"
@@ -10,6 +12,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstddef>
 #include <functional>
 #include <map>
@@ -202,6 +205,89 @@ TEST_F(FillDesktopsListTest, EachCallEnumeratesAfresh) {
     fake.desktopsOf["New"] = {"Default"};
     FillDesktopsList(second);
     EXPECT_THAT(second.rows, ElementsAre(L"New", L"    Default"));
+}
+
+// ---------------------------------------------------------------------------
+// The chooser's template, read as the dialog manager and Microsoft Active
+// Accessibility read it: a control without text of its own is named after
+// the static text control before it in the tab order (GetWindow with
+// GW_HWNDPREV), which may be invisible.
+
+struct TemplateItem {
+    DWORD style;
+    DWORD id;
+    WORD classAtom;
+    std::wstring text;
+    std::array<short, 4> rect;
+};
+
+// The items of a DLGTEMPLATEEX whose menu and class are ordinals of zero,
+// as DialogTemplate writes it.
+std::vector<TemplateItem> ItemsOf(const DialogTemplate& dialog) {
+    const auto* words = reinterpret_cast<const WORD*>(dialog.get());
+    const size_t count = dialog.size() / sizeof(WORD);
+    size_t at = 0;
+    const auto dword = [&] {
+        const DWORD value = words[at] | (static_cast<DWORD>(words[at + 1]) << 16);
+        at += 2;
+        return value;
+    };
+    const auto text = [&] {
+        std::wstring value;
+        while (at < count && words[at] != 0) {
+            value += static_cast<wchar_t>(words[at++]);
+        }
+        ++at;
+        return value;
+    };
+    at = 2 + 2 + 2 + 2;  // version, signature, help id, extended style, style
+    const WORD items = words[at++];
+    at += 4 + 1 + 1;  // rectangle, menu, class
+    text();           // title
+    at += 3;          // points, weight, italic and charset
+    text();           // typeface
+    std::vector<TemplateItem> found;
+    for (WORD item = 0; item < items && at < count; ++item) {
+        at += at % 2;  // each item starts on a DWORD boundary
+        TemplateItem next{};
+        dword();  // help id
+        dword();  // extended style
+        next.style = dword();
+        for (short& side : next.rect) {
+            side = static_cast<short>(words[at++]);
+        }
+        next.id = dword();
+        EXPECT_EQ(words[at++], 0xFFFF) << "a class given by atom";
+        next.classAtom = words[at++];
+        next.text = text();
+        at += 1;  // no creation data
+        found.push_back(next);
+    }
+    return found;
+}
+
+TEST(DesktopsDialogTemplateTest, TheListIsNamedByAnInvisibleLabelJustBeforeIt) {
+    const std::vector<TemplateItem> items = ItemsOf(DesktopsDialogTemplate());
+    ASSERT_EQ(items.size(), 4u);
+    const TemplateItem& label = items[0];
+    const TemplateItem& list = items[1];
+    EXPECT_EQ(label.classAtom, DialogTemplate::kStatic);
+    EXPECT_EQ(label.text, kExpectedChooserCaption);
+    EXPECT_EQ(label.style & WS_VISIBLE, 0u) << "the label is for screen readers only";
+    EXPECT_EQ(label.style & (WS_TABSTOP | WS_GROUP), 0u);
+    EXPECT_EQ(label.style & SS_NOPREFIX, static_cast<DWORD>(SS_NOPREFIX));
+    EXPECT_EQ(label.rect, (std::array<short, 4>{0, 0, 0, 0})) << "it takes no place";
+    // The search for a label stops at a control with WS_GROUP | WS_TABSTOP:
+    // the list comes right after the label.
+    EXPECT_EQ(list.classAtom, DialogTemplate::kListBox);
+    EXPECT_NE(list.style & WS_TABSTOP, 0u);
+    EXPECT_NE(list.style & WS_VISIBLE, 0u);
+    // Readers that ask the window itself (Wine's) find the same name.
+    EXPECT_EQ(list.text, kExpectedChooserCaption);
+    EXPECT_EQ(items[2].id, static_cast<DWORD>(IDOK));
+    EXPECT_EQ(items[2].text, kExpectedOkButton);
+    EXPECT_EQ(items[3].id, static_cast<DWORD>(IDCANCEL));
+    EXPECT_EQ(items[3].text, kExpectedCancelButton);
 }
 
 }  // namespace
