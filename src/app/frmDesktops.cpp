@@ -1,5 +1,6 @@
 #include "frmDesktops.h"
 
+#include "base.h"
 #include "modCommon.h"
 #include "texts.h"
 #include "zentarisupport.h"
@@ -34,27 +35,6 @@ int ToPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 
 void Place(HWND control, const TwipRect& rect, UINT dpi) {
     MoveWindow(control, ToPixels(rect.left, dpi), ToPixels(rect.top, dpi), ToPixels(rect.width, dpi),
                ToPixels(rect.height, dpi), TRUE);
-}
-
-// A function of user32 that older systems (and Wine) may lack: null then,
-// and the executable still starts everywhere.
-template <typename Function>
-Function User32Function(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
-}
-
-// GetDpiForWindow where the system has it (Windows 10 1607 and later), else
-// the screen's resolution.
-UINT WindowDpi(HWND window) {
-    static const auto getDpiForWindow = User32Function<UINT(WINAPI*)(HWND)>("GetDpiForWindow");
-    if (getDpiForWindow != nullptr) {
-        return getDpiForWindow(window);
-    }
-    const HDC screen = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(screen, LOGPIXELSY);
-    ReleaseDC(nullptr, screen);
-    return static_cast<UINT>(dpi);
 }
 
 // Left to itself, the dialog manager of Windows 10 1703 and later resizes a

@@ -1,5 +1,7 @@
 #include "zentarisupport.h"
 
+#include "base.h"
+
 #include <windows.h>
 
 #include <string>
@@ -9,13 +11,17 @@ ZsStatus zsSetWindowResIconAll(HWND window, const std::wstring& resourceName) {
         return ZsStatus::InvalidArgument;
     }
     const HINSTANCE module = GetModuleHandleW(nullptr);
-    // LR_SHARED icons belong to the system and need no destroying.
+    // Not shared: a shared load finds the first image of the resource that
+    // was loaded, whatever size is asked for, so the small icon would be the
+    // large one scaled down at every paint. The window keeps both for as
+    // long as it lives (destroying it leaves them to the end of the process,
+    // which comes soon after for each of the launcher's two windows).
     const auto load = [&](int width, int height) {
-        return static_cast<HICON>(
-            LoadImageW(module, resourceName.c_str(), IMAGE_ICON, width, height, LR_DEFAULTCOLOR | LR_SHARED));
+        return static_cast<HICON>(LoadImageW(module, resourceName.c_str(), IMAGE_ICON, width, height, LR_DEFAULTCOLOR));
     };
-    const HICON bigIcon = load(GetSystemMetrics(SM_CXICON), GetSystemMetrics(SM_CYICON));
-    const HICON smallIcon = load(GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON));
+    // At the window's own resolution, which may differ from the system's.
+    const HICON bigIcon = load(WindowMetric(window, SM_CXICON), WindowMetric(window, SM_CYICON));
+    const HICON smallIcon = load(WindowMetric(window, SM_CXSMICON), WindowMetric(window, SM_CYSMICON));
     if (bigIcon == nullptr || smallIcon == nullptr) {
         return ZsStatus::SystemCallFailed;
     }

@@ -463,10 +463,38 @@ void ExpectLayout(HWND dialog, HWND list, HWND ok, HWND cancel, int dpi) {
     EXPECT_EQ(Describe(RectIn(dialog, cancel)), rect(5220, 3660, 1275, 435)) << "Cancel";
 }
 
+// The icons of the dialog's frame, at the dialog's resolution: 16 and 32
+// pixels at 96 dots per inch, in proportion at any other. Read through the
+// system's own handles, as the taskbar reads them; 0 when it cannot be read.
+// Wine keeps an icon's pictures in the process that loaded it, so only
+// Windows lets another process read them (the unit tests read them in the
+// process that set them).
+int IconWidth(HWND dialog, WPARAM which) {
+    const auto icon = reinterpret_cast<HICON>(Ask(dialog, WM_GETICON, which));
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
+void ExpectIcons(HWND dialog, int dpi) {
+    if (OnWine()) {
+        return;
+    }
+    EXPECT_EQ(IconWidth(dialog, ICON_SMALL), MulDiv(16, dpi, 96)) << "small icon";
+    EXPECT_EQ(IconWidth(dialog, ICON_BIG), MulDiv(32, dpi, 96)) << "large icon";
+}
+
 TEST_F(Chooser, LayoutAt96DotsPerInch) {
     const ScreenDpi dpi(96);
     ASSERT_NO_FATAL_FAILURE(Open());
     ExpectLayout(dialog_, list_, ok_, cancel_, static_cast<int>(DialogDpi(dialog_, 96)));
+    ExpectIcons(dialog_, static_cast<int>(DialogDpi(dialog_, 96)));
     ASSERT_TRUE(BringToFront(dialog_));
     TapKey(VK_ESCAPE);
     ExpectCancelled();
@@ -477,6 +505,7 @@ TEST_F(Chooser, LayoutAt144DotsPerInch) {
     ASSERT_NO_FATAL_FAILURE(Open());
     const UINT laidOutFor = DialogDpi(dialog_, 144);
     ExpectLayout(dialog_, list_, ok_, cancel_, static_cast<int>(laidOutFor));
+    ExpectIcons(dialog_, static_cast<int>(laidOutFor));
     ASSERT_TRUE(BringToFront(dialog_));
     TapKey(VK_ESCAPE);
     ExpectCancelled();
