@@ -7,7 +7,6 @@
 #include "zentarisupport.h"
 
 #include <cstddef>
-#include <cstring>
 #include <optional>
 #include <string>
 #include <vector>
@@ -64,8 +63,7 @@ public:
         if (!platform().GetTokenInformation(owned.get(), TokenDefaultDacl, information_.data(), needed, &needed)) {
             return platform().GetLastError();
         }
-        TOKEN_DEFAULT_DACL defaultDacl{};
-        std::memcpy(&defaultDacl, information_.data(), sizeof defaultDacl);
+        const auto& defaultDacl = *reinterpret_cast<const TOKEN_DEFAULT_DACL*>(information_.data());
         if (defaultDacl.DefaultDacl == nullptr ||
             !InitializeSecurityDescriptor(&descriptor_, SECURITY_DESCRIPTOR_REVISION) ||
             !SetSecurityDescriptorDacl(&descriptor_, TRUE, defaultDacl.DefaultDacl, FALSE)) {

@@ -9,6 +9,7 @@
 #include <new>
 #include <string>
 #include <utility>
+#include <cwchar>
 
 namespace {
 

@@ -19,6 +19,7 @@
 #include <ostream>
 #include <string>
 #include <vector>
+#include <string_view>
 
 namespace e2e {
 using namespace harness;

@@ -5,8 +5,12 @@
 
 #include <windows.h>
 
+#include <combaseapi.h>
+#include <objbase.h>
+#include <oaidl.h>
 #include <oleacc.h>
 #include <oleauto.h>
+#include <wtypes.h>
 
 #include <algorithm>
 #include <cctype>
@@ -15,6 +19,7 @@
 #include <cstdlib>
 #include <cwctype>
 #include <initializer_list>
+#include <memory>
 
 namespace harness {
 

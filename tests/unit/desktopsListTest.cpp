@@ -23,6 +23,8 @@
 #include <type_traits>
 #include <utility>
 #include <vector>
+#include <cwchar>
+#include <memory>
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include <ostream>
 #include <string>
 #include <vector>
+#include <cstddef>
 
 namespace {
 
