@@ -464,24 +464,10 @@ void ExpectLayout(HWND dialog, HWND list, HWND ok, HWND cancel, int dpi) {
 }
 
 // The icons of the dialog's frame, at the dialog's resolution: 16 and 32
-// pixels at 96 dots per inch, in proportion at any other. Read through the
-// system's own handles, as the taskbar reads them; 0 when it cannot be read.
-// Wine keeps an icon's pictures in the process that loaded it, so only
-// Windows lets another process read them (the unit tests read them in the
-// process that set them).
-int IconWidth(HWND dialog, WPARAM which) {
-    const auto icon = reinterpret_cast<HICON>(Ask(dialog, WM_GETICON, which));
-    ICONINFO info{};
-    if (icon == nullptr || !GetIconInfo(icon, &info)) {
-        return 0;
-    }
-    BITMAP bitmap{};
-    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return bitmap.bmWidth;
-}
-
+// pixels at 96 dots per inch, in proportion at any other, read as the taskbar
+// reads them. Wine keeps an icon's pictures in the process that loaded it, so
+// only Windows lets another process read them (the unit tests read them in
+// the process that set them).
 void ExpectIcons(HWND dialog, int dpi) {
     if (OnWine()) {
         return;

@@ -836,6 +836,19 @@ HWND ChildWindow(HWND parent, const std::wstring& className, const std::wstring&
     return nullptr;
 }
 
+int IconWidth(HWND window, WPARAM which) {
+    const auto icon = reinterpret_cast<HICON>(Ask(window, WM_GETICON, which));
+    ICONINFO info{};
+    if (icon == nullptr || !GetIconInfo(icon, &info)) {
+        return 0;
+    }
+    BITMAP bitmap{};
+    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
+
 std::wstring AccessibleName(HWND window) {
     // IID_IAccessible, spelled out: the symbol of MinGW's liboleacc.a is not
     // the one that Wine's oleacc answers to.

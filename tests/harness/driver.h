@@ -307,6 +307,10 @@ std::vector<std::wstring> ListBoxRows(HWND list);
 // The first child window of the class (compared without case) and, unless
 // text is empty, with that text.
 HWND ChildWindow(HWND parent, const std::wstring& className, const std::wstring& text = {});
+// The width of the window's icon (ICON_SMALL or ICON_BIG), through the
+// system's own handle; 0 when it has none, or when it cannot be read, as
+// under Wine from another process than the one that loaded it.
+int IconWidth(HWND window, WPARAM which);
 // The name that Microsoft Active Accessibility gives the window's client
 // object, as a screen reader asks for it; empty when there is none.
 std::wstring AccessibleName(HWND window);

@@ -3,6 +3,7 @@
 // manifest selects).
 #include "ansiText.h"
 #include "base.h"
+#include "driver.h"
 #include "expectedTexts.h"
 #include "fakePlatform.h"
 #include "seamTest.h"
@@ -218,20 +219,6 @@ TEST(ExecutablePathTest, IsTheFullPathOfThisProgram) {
 // ---------------------------------------------------------------------------
 // zsSetWindowResIconAll
 
-// The width of the window's icon; 0 when it has none.
-int IconWidth(HWND window, WPARAM which) {
-    const auto icon = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, which, 0));
-    ICONINFO info{};
-    if (icon == nullptr || !GetIconInfo(icon, &info)) {
-        return 0;
-    }
-    BITMAP bitmap{};
-    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
-    DeleteObject(info.hbmColor);
-    DeleteObject(info.hbmMask);
-    return bitmap.bmWidth;
-}
-
 // The icons are those of the window's own resolution, which in a process
 // that is aware of each monitor's resolution need not be the system's.
 TEST(ZsSetWindowResIconAllTest, PutsTheIconsOfTheWindowsResolutionOnIt) {
@@ -240,12 +227,12 @@ TEST(ZsSetWindowResIconAllTest, PutsTheIconsOfTheWindowsResolutionOnIt) {
     ASSERT_EQ(zsSetWindowResIconAll(window, L"A_MAIN"), ZsStatus::Ok);
     const UINT dpi = WindowDpi(window);
     ASSERT_NE(dpi, 0u);
-    EXPECT_EQ(IconWidth(window, ICON_SMALL), WindowMetric(window, SM_CXSMICON));
-    EXPECT_EQ(IconWidth(window, ICON_BIG), WindowMetric(window, SM_CXICON));
+    EXPECT_EQ(harness::IconWidth(window, ICON_SMALL), WindowMetric(window, SM_CXSMICON));
+    EXPECT_EQ(harness::IconWidth(window, ICON_BIG), WindowMetric(window, SM_CXICON));
     // At the window's resolution: in proportion to 16 and 32 at 96 dots per
     // inch, give or take the steps that the system rounds icon sizes to.
-    EXPECT_NEAR(IconWidth(window, ICON_SMALL), MulDiv(16, static_cast<int>(dpi), 96), 4);
-    EXPECT_NEAR(IconWidth(window, ICON_BIG), MulDiv(32, static_cast<int>(dpi), 96), 8);
+    EXPECT_NEAR(harness::IconWidth(window, ICON_SMALL), MulDiv(16, static_cast<int>(dpi), 96), 4);
+    EXPECT_NEAR(harness::IconWidth(window, ICON_BIG), MulDiv(32, static_cast<int>(dpi), 96), 8);
     DestroyWindow(window);
 }
 
