@@ -30,8 +30,8 @@ void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved);
 }  // namespace
 
 extern "C" {
-// The runtime's end of the TLS callback list (.CRT$XLZ).
-extern PIMAGE_TLS_CALLBACK __xl_z;
+// The runtime's end of the TLS callback list (.CRT$XLZ), by the runtime's name.
+extern PIMAGE_TLS_CALLBACK __xl_z;  // NOLINT(bugprone-reserved-identifier)
 
 // The loader calls the callbacks that the sections .CRT$XLA to .CRT$XLZ hold,
 // in the order of the section names, from the runtime's start marker in
@@ -41,8 +41,9 @@ extern PIMAGE_TLS_CALLBACK __xl_z;
 [[gnu::section(".CRT$XLAA"), gnu::used]] alignas(PIMAGE_TLS_CALLBACK) PIMAGE_TLS_CALLBACK launcherTlsCallbacks[2] = {
     RunRuntimeTlsCallbacks, nullptr};
 
-int __cdecl __real_atexit(ExitFunction function);
-int __cdecl __wrap_atexit(ExitFunction function);
+// The names that the linker's --wrap gives the runtime's atexit and ours.
+int __cdecl __real_atexit(ExitFunction function);  // NOLINT(bugprone-reserved-identifier)
+int __cdecl __wrap_atexit(ExitFunction function);  // NOLINT(bugprone-reserved-identifier)
 }
 
 namespace {
@@ -85,7 +86,7 @@ std::atomic_flag runnerRegistered = ATOMIC_FLAG_INIT;
 
 }  // namespace
 
-extern "C" int __cdecl __wrap_atexit(ExitFunction function) {
+extern "C" int __cdecl __wrap_atexit(ExitFunction function) {  // NOLINT(bugprone-reserved-identifier)
     if (!runnerRegistered.test_and_set() && __real_atexit(RunExitFunctions) != 0) {
         runnerRegistered.clear();
         return -1;
