@@ -7,9 +7,10 @@
 // image's flag alone does not turn it on.
 //
 // The layout is IMAGE_LOAD_CONFIG_DIRECTORY32 and IMAGE_LOAD_CONFIG_DIRECTORY64
-// of the PE/COFF specification, at their full sizes; Windows reads only the
-// fields that the Size field covers. Every field that Windows reads and that
-// is not named below stays zero, which means "not used" or "the default".
+// as Microsoft's PE format documentation gives them, at their full sizes;
+// Windows reads only the fields that the Size field covers. Every field that
+// Windows reads and that is not named below stays zero, which means "not
+// used" or "the default".
 //
 // The __guard_* symbols are defined by LLVM's linker when it links with
 // --guard-cf: the tables' addresses, and as absolute symbols, whose address is
