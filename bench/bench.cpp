@@ -437,11 +437,14 @@ void ChooserBenchmark(Channel& channel, const std::vector<int>& sizes, int warmu
         }
         std::printf("\n");
     }
-    const double toEnumeration = programs[0].medians.back() / programs[1].medians.back();
-    std::printf("  ratio of medians at %d desktops: Launcher / enumeration floor %.3f, Launcher / list floor %.3f\n",
-                sizes.back(), toEnumeration, programs[0].medians.back() / programs[2].medians.back());
-    std::printf("  target, at most 2 x the enumeration floor at %d desktops: %s\n", sizes.back(),
-                toEnumeration <= 2.0 ? "met" : "not met");
+    // The target is set against the list floor: no chooser can cost less than
+    // a plain list box window holding the same rows. The enumeration floor
+    // shows only how much of that is the enumeration.
+    const double toList = programs[0].medians.back() / programs[2].medians.back();
+    std::printf("  ratio of medians at %d desktops: Launcher / list floor %.3f, Launcher / enumeration floor %.3f\n",
+                sizes.back(), toList, programs[0].medians.back() / programs[1].medians.back());
+    std::printf("  target, at most 1.15 x the list floor at %d desktops: %s\n", sizes.back(),
+                toList <= 1.15 ? "met" : "not met");
 }
 
 // What appending the rows to a list box costs by itself, in this process:

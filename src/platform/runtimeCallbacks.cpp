@@ -1,0 +1,100 @@
+// Under Control Flow Guard an indirect call may reach only the functions in
+// the image's table of valid targets. LLVM's linker puts there every function
+// whose address clang-compiled code takes, but not those of the MinGW-w64
+// runtime and GCC's libraries, which GCC built: GCC's assembler refers to a
+// function in its own object by section and offset, where the linker sees no
+// function. Windows calls two kinds of them through its own guarded calls, and
+// a call to a target not in the table ends the process:
+//
+// - the runtime's TLS callbacks, which the loader calls when the process and
+//   each thread start and end;
+// - the functions that the runtime and GCC's C++ library register with
+//   atexit, which msvcrt.dll calls at exit.
+//
+// Here one function of ours, a valid target, stands in front of each kind and
+// calls the runtime's functions as before, without the guard's check. Linked
+// only into the clang builds for MinGW-w64 (CMakeLists.txt), with
+// --wrap=atexit, which sends every call of atexit to __wrap_atexit.
+#include <windows.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+using ExitFunction = void(__cdecl*)();
+
+void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved);
+
+}  // namespace
+
+extern "C" {
+// The runtime's end of the TLS callback list (.CRT$XLZ), by the runtime's name.
+extern PIMAGE_TLS_CALLBACK __xl_z;  // NOLINT(bugprone-reserved-identifier)
+
+// The loader calls the callbacks that the sections .CRT$XLA to .CRT$XLZ hold,
+// in the order of the section names, from the runtime's start marker in
+// .CRT$XLA on, up to the first null: this one only, first of all. Aligned as
+// the runtime's entries are, so that no padding comes between, and writable
+// as theirs are, so that the linker keeps them all in one section.
+[[gnu::section(".CRT$XLAA"), gnu::used]] alignas(PIMAGE_TLS_CALLBACK) PIMAGE_TLS_CALLBACK launcherTlsCallbacks[2] = {
+    RunRuntimeTlsCallbacks, nullptr};
+
+// The names that the linker's --wrap gives the runtime's atexit and ours.
+int __cdecl __real_atexit(ExitFunction function);  // NOLINT(bugprone-reserved-identifier)
+int __cdecl __wrap_atexit(ExitFunction function);  // NOLINT(bugprone-reserved-identifier)
+}
+
+namespace {
+
+// The runtime's callbacks follow ours.
+[[clang::guard(nocf)]] void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved) {
+    const auto end = reinterpret_cast<std::uintptr_t>(&__xl_z);
+    for (auto entry = reinterpret_cast<std::uintptr_t>(&launcherTlsCallbacks[2]); entry < end;
+         entry += sizeof(PIMAGE_TLS_CALLBACK)) {
+        const PIMAGE_TLS_CALLBACK callback = *reinterpret_cast<const PIMAGE_TLS_CALLBACK*>(entry);
+        if (callback != nullptr) {
+            callback(module, reason, reserved);
+        }
+    }
+}
+
+// The C standard lets a program count on 32 registrations; the launcher makes
+// a handful. Any beyond go to msvcrt.dll directly, as before. Kept encoded, as
+// msvcrt.dll keeps its own, since they are called unchecked.
+constexpr std::size_t exitCapacity = 32;
+PVOID exitFunctions[exitCapacity];
+std::atomic<std::size_t> exitCount{0};
+std::atomic_flag runnerRegistered = ATOMIC_FLAG_INIT;
+
+// Last registered, first called; a function may register another while it
+// runs, which then runs next.
+[[clang::guard(nocf)]] void __cdecl RunExitFunctions() {
+    for (;;) {
+        std::size_t count = exitCount.load();
+        if (count > exitCapacity) {
+            count = exitCapacity;
+        }
+        if (count == 0) {
+            return;
+        }
+        exitCount.store(count - 1);
+        reinterpret_cast<ExitFunction>(DecodePointer(exitFunctions[count - 1]))();
+    }
+}
+
+}  // namespace
+
+extern "C" int __cdecl __wrap_atexit(ExitFunction function) {  // NOLINT(bugprone-reserved-identifier)
+    if (!runnerRegistered.test_and_set() && __real_atexit(RunExitFunctions) != 0) {
+        runnerRegistered.clear();
+        return -1;
+    }
+    const std::size_t slot = exitCount.fetch_add(1);
+    if (slot >= exitCapacity) {
+        return __real_atexit(function);
+    }
+    exitFunctions[slot] = EncodePointer(reinterpret_cast<PVOID>(function));
+    return 0;
+}
