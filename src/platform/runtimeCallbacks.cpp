@@ -21,6 +21,15 @@
 #include <cstddef>
 #include <cstdint>
 
+// The calls that these make are left unchecked. Only the compiler that
+// emits the checks knows the attribute; the analysers, an older clang, see
+// the same code without it.
+#if defined(__has_cpp_attribute) && __has_cpp_attribute(clang::guard)
+#define LAUNCHER_UNCHECKED_CALLS [[clang::guard(nocf)]]
+#else
+#define LAUNCHER_UNCHECKED_CALLS
+#endif
+
 namespace {
 
 using ExitFunction = void(__cdecl*)();
@@ -49,7 +58,7 @@ int __cdecl __wrap_atexit(ExitFunction function);  // NOLINT(bugprone-reserved-i
 namespace {
 
 // The runtime's callbacks follow ours.
-[[clang::guard(nocf)]] void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved) {
+LAUNCHER_UNCHECKED_CALLS void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved) {
     const auto end = reinterpret_cast<std::uintptr_t>(&__xl_z);
     for (auto entry = reinterpret_cast<std::uintptr_t>(&launcherTlsCallbacks[2]); entry < end;
          entry += sizeof(PIMAGE_TLS_CALLBACK)) {
@@ -70,7 +79,7 @@ std::atomic_flag runnerRegistered = ATOMIC_FLAG_INIT;
 
 // Last registered, first called; a function may register another while it
 // runs, which then runs next.
-[[clang::guard(nocf)]] void __cdecl RunExitFunctions() {
+LAUNCHER_UNCHECKED_CALLS void __cdecl RunExitFunctions() {
     for (;;) {
         std::size_t count = exitCount.load();
         if (count > exitCapacity) {
