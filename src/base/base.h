@@ -6,12 +6,18 @@
 #include <string>
 #include <string_view>
 
-// A function of user32 that older systems (and Wine) may lack: null then,
-// and the executable still starts everywhere.
+// A function of a system DLL already loaded that older systems (and Wine)
+// may lack: null then, and the executable still starts everywhere.
+template <typename Function>
+Function SystemFunction(const wchar_t* module, const char* name) {
+    const HMODULE loaded = GetModuleHandleW(module);
+    return loaded == nullptr ? nullptr
+                             : reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)));
+}
+
 template <typename Function>
 Function User32Function(const char* name) {
-    return reinterpret_cast<Function>(
-        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleW(L"user32.dll"), name)));
+    return SystemFunction<Function>(L"user32.dll", name);
 }
 
 // The resolution of the window: GetDpiForWindow where the system has it

@@ -13,11 +13,7 @@ public:
     // Looked up, not imported, so that the launcher still starts on a
     // Windows 7 that lacks it.
     BOOL SetDefaultDllDirectories(DWORD directories) override {
-        using Function = BOOL(WINAPI*)(DWORD);
-        const HMODULE kernel32 = ::GetModuleHandleW(L"kernel32.dll");
-        const auto function = kernel32 == nullptr ? nullptr
-                                                  : reinterpret_cast<Function>(reinterpret_cast<void (*)()>(
-                                                        ::GetProcAddress(kernel32, "SetDefaultDllDirectories")));
+        static const auto function = SystemFunction<BOOL(WINAPI*)(DWORD)>(L"kernel32.dll", "SetDefaultDllDirectories");
         return function != nullptr && function(directories);
     }
 

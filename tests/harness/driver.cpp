@@ -605,17 +605,23 @@ HWND LauncherRun::WaitForWindow(DWORD timeoutMs) const {
     return window;
 }
 
-DWORD LauncherRun::ProcessesStarted() const {
+std::optional<JOBOBJECT_BASIC_ACCOUNTING_INFORMATION> LauncherRun::Accounting() const {
     JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-    if (job_ == nullptr ||
-        !QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
-                                   nullptr) ||
-        accounting.TotalProcesses == 0) {
+    if (job_ == nullptr || !QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting,
+                                                      sizeof accounting, nullptr)) {
+        return std::nullopt;
+    }
+    return accounting;
+}
+
+DWORD LauncherRun::ProcessesStarted() const {
+    const auto accounting = Accounting();
+    if (!accounting || accounting->TotalProcesses == 0) {
         return 0;
     }
     NoteNewProcesses();
     const auto others = static_cast<DWORD>(wineDesktopProcesses_.size());
-    return accounting.TotalProcesses - 1 > others ? accounting.TotalProcesses - 1 - others : 0;
+    return accounting->TotalProcesses - 1 > others ? accounting->TotalProcesses - 1 - others : 0;
 }
 
 LauncherRun::JobProcesses LauncherRun::Running() const {
@@ -653,11 +659,8 @@ bool LauncherRun::WaitForAllToEnd(DWORD timeoutMs) {
     return WaitUntil(
         [&] {
             const JobProcesses running = Running();
-            JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-            return job_ == nullptr ||
-                   !QueryInformationJobObject(job_, JobObjectBasicAccountingInformation, &accounting, sizeof accounting,
-                                              nullptr) ||
-                   (running.started.empty() && accounting.ActiveProcesses <= running.wineDesktops);
+            const auto accounting = Accounting();
+            return !accounting || (running.started.empty() && accounting->ActiveProcesses <= running.wineDesktops);
         },
         timeoutMs);
 }

@@ -231,6 +231,8 @@ private:
         DWORD wineDesktops = 0;
     };
     JobProcesses Running() const;
+    // The job's counts of processes; nothing without a job.
+    std::optional<JOBOBJECT_BASIC_ACCOUNTING_INFORMATION> Accounting() const;
 
     HANDLE job_ = nullptr;
     HANDLE port_ = nullptr;
