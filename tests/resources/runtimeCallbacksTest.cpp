@@ -1,10 +1,13 @@
-// The runtime's TLS callbacks and exit functions still run where the
-// hardened builds put a function of theirs in front of them
-// (src/platform/runtimeCallbacks.cpp). A thread that the system starts, not
-// winpthreads, ends with its thread_local objects destroyed only if
-// winpthreads' TLS callback runs; the exit functions run last registered
-// first, one registered while they run among them. The test reads what this
-// prints, in order.
+// The runtime's TLS callbacks, initialisers, vectored exception handler and
+// exit functions still run where the hardened builds put a function of
+// theirs in front of them (src/image/runtimeCallbacks.cpp). A thread that the
+// system starts, not winpthreads, ends with its thread_local objects
+// destroyed only if winpthreads' TLS callback runs; main gets its arguments
+// only if the runtime's initialisers ran; the exception that names a thread
+// goes on only if winpthreads' vectored handler, which lets it pass, is
+// called; the exit functions run last registered first, one registered while
+// they run among them. The test reads what this prints, in order.
+#include <excpt.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -48,7 +51,23 @@ void Second() {
 
 }  // namespace
 
-int main() {
+// The exception that a debugger takes as naming a thread; winpthreads' handler
+// lets it pass.
+constexpr DWORD kSetThreadName = 0x406D1388;
+
+LONG WINAPI EndUnhandled(PEXCEPTION_POINTERS) {
+    std::puts("thread-name exception: unhandled");
+    std::fflush(stdout);
+    return EXCEPTION_EXECUTE_HANDLER;
+}
+
+int main(int argc, char** argv) {
+    std::printf("arguments: %d, %s\n", argc, argc > 1 ? argv[1] : "none");
+    // Should the exception go unhandled, the process says so and ends at once
+    // instead of waiting for someone to answer a crash dialog.
+    SetUnhandledExceptionFilter(EndUnhandled);
+    RaiseException(kSetThreadName, 0, 0, nullptr);
+    std::puts("thread-name exception: went on");
     const HANDLE thread = CreateThread(nullptr, 0, UseThreadObject, nullptr, 0, nullptr);
     if (thread == nullptr) {
         std::puts("CreateThread failed");

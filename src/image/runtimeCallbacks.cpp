@@ -3,18 +3,25 @@
 // whose address clang-compiled code takes, but not those of the MinGW-w64
 // runtime and GCC's libraries, which GCC built: GCC's assembler refers to a
 // function in its own object by section and offset, where the linker sees no
-// function. Windows calls two kinds of them through its own guarded calls, and
-// a call to a target not in the table ends the process:
+// function. Windows calls four kinds of them through its own guarded calls,
+// and a call to a target not in the table ends the process:
 //
 // - the runtime's TLS callbacks, which the loader calls when the process and
 //   each thread start and end;
+// - the runtime's initialisers (pre_c_init, pre_cpp_init), which its start
+//   code hands to msvcrt.dll's _initterm before main;
+// - winpthreads' vectored exception handler, which its TLS callback registers
+//   when the process starts, and which Windows calls for every exception;
 // - the functions that the runtime and GCC's C++ library register with
 //   atexit, which msvcrt.dll calls at exit.
 //
-// Here one function of ours, a valid target, stands in front of each kind and
+// Here a function of ours, a valid target, stands in front of each kind and
 // calls the runtime's functions as before, without the guard's check. Linked
-// only into the clang builds for MinGW-w64 (CMakeLists.txt), with
-// --wrap=atexit, which sends every call of atexit to __wrap_atexit.
+// only into the clang builds for MinGW-w64 (CMakeLists.txt), with the linker's
+// --wrap, which sends every call of atexit, _initterm and
+// AddVectoredExceptionHandler to the __wrap_ function of that name.
+// tests/resources/check-guard reads the image and a trace of its calls for
+// any function that Windows would call and the table does not list.
 #include <windows.h>
 
 #include <atomic>
@@ -33,6 +40,8 @@
 namespace {
 
 using ExitFunction = void(__cdecl*)();
+using InitFunction = void(__cdecl*)();
+using AddVectoredHandler = PVOID(WINAPI*)(ULONG, PVECTORED_EXCEPTION_HANDLER);
 
 void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved);
 
@@ -50,9 +59,18 @@ extern PIMAGE_TLS_CALLBACK __xl_z;  // NOLINT(bugprone-reserved-identifier)
 [[gnu::section(".CRT$XLAA"), gnu::used]] alignas(PIMAGE_TLS_CALLBACK) PIMAGE_TLS_CALLBACK launcherTlsCallbacks[2] = {
     RunRuntimeTlsCallbacks, nullptr};
 
-// The names that the linker's --wrap gives the runtime's atexit and ours.
-int __cdecl __real_atexit(ExitFunction function);  // NOLINT(bugprone-reserved-identifier)
-int __cdecl __wrap_atexit(ExitFunction function);  // NOLINT(bugprone-reserved-identifier)
+// The names that the linker's --wrap gives the runtime's atexit and ours,
+// and ours of _initterm and AddVectoredExceptionHandler. Both of these are
+// imports, and --wrap sends their import thunks and pointers to ours as
+// well: calling the system's through __real_ would come back here. So
+// AddVectoredExceptionHandler is looked up in kernel32.dll instead, and
+// _initterm is simple enough to do in full.
+// NOLINTBEGIN(bugprone-reserved-identifier)
+int __cdecl __real_atexit(ExitFunction function);
+int __cdecl __wrap_atexit(ExitFunction function);
+void __cdecl __wrap__initterm(const InitFunction* first, const InitFunction* last);
+PVOID WINAPI __wrap_AddVectoredExceptionHandler(ULONG first, PVECTORED_EXCEPTION_HANDLER handler);
+// NOLINTEND(bugprone-reserved-identifier)
 }
 
 namespace {
@@ -68,6 +86,22 @@ LAUNCHER_UNCHECKED_CALLS void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD r
         }
     }
 }
+
+// Each registered vectored handler gets a slot of its own, so that the
+// system keeps the order of registration and removes each one by the handle
+// that it gave out. winpthreads registers one; a registration beyond the
+// slots fails as the system's own would, with no handle.
+constexpr std::size_t vectoredCapacity = 4;
+PVOID vectoredHandlers[vectoredCapacity];
+std::atomic<std::size_t> vectoredCount{0};
+
+template <std::size_t slot>
+LAUNCHER_UNCHECKED_CALLS LONG CALLBACK RunVectoredHandler(PEXCEPTION_POINTERS exception) {
+    return reinterpret_cast<PVECTORED_EXCEPTION_HANDLER>(DecodePointer(vectoredHandlers[slot]))(exception);
+}
+
+constexpr PVECTORED_EXCEPTION_HANDLER vectoredSlots[vectoredCapacity] = {RunVectoredHandler<0>, RunVectoredHandler<1>,
+                                                                         RunVectoredHandler<2>, RunVectoredHandler<3>};
 
 // The C standard lets a program count on 32 registrations; the launcher makes
 // a handful. Any beyond go to msvcrt.dll directly, as before. Kept encoded, as
@@ -106,4 +140,26 @@ extern "C" int __cdecl __wrap_atexit(ExitFunction function) {  // NOLINT(bugpron
     }
     exitFunctions[slot] = EncodePointer(reinterpret_cast<PVOID>(function));
     return 0;
+}
+
+// As msvcrt.dll's: every entry from first up to last, skipping nulls.
+extern "C" LAUNCHER_UNCHECKED_CALLS void __cdecl __wrap__initterm(  // NOLINT(bugprone-reserved-identifier)
+    const InitFunction* first, const InitFunction* last) {
+    for (; first < last; ++first) {
+        if (*first != nullptr) {
+            (*first)();
+        }
+    }
+}
+
+extern "C" PVOID WINAPI __wrap_AddVectoredExceptionHandler(  // NOLINT(bugprone-reserved-identifier)
+    ULONG first, PVECTORED_EXCEPTION_HANDLER handler) {
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    const FARPROC add = kernel32 != nullptr ? GetProcAddress(kernel32, "AddVectoredExceptionHandler") : nullptr;
+    const std::size_t slot = vectoredCount.fetch_add(1);
+    if (add == nullptr || slot >= vectoredCapacity) {
+        return nullptr;
+    }
+    vectoredHandlers[slot] = EncodePointer(reinterpret_cast<PVOID>(handler));
+    return reinterpret_cast<AddVectoredHandler>(reinterpret_cast<void (*)()>(add))(first, vectoredSlots[slot]);
 }
