@@ -11,12 +11,19 @@
 // the launcher runs, so that the chooser has them in its list. Every wait is
 // bounded, so the program ends whatever the launcher does; tools/run still
 // cuts the whole run off after a time limit of its own.
+//
+// For the trace of the guard's targets (tests/resources/guard-trace), three
+// settings in the environment: WATCHRUN_CHOOSE=1 answers the chooser with OK
+// on the row that it selected itself, WATCHRUN_LAUNCHER_WINEDEBUG gives the
+// launcher alone that WINEDEBUG, and WATCHRUN_HOLD_MS replaces the five
+// seconds that a started program is left running.
 #include "driver.h"
 #include "text.h"
 
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cwchar>
 #include <memory>
 #include <optional>
@@ -48,12 +55,13 @@ void PrintIndented(const std::wstring& text) {
     }
 }
 
-std::wstring RawArguments() {
-    std::wstring arguments(32768, L'\0');
-    const DWORD length = GetEnvironmentVariableW(L"LAUNCHER_ARGS", arguments.data(), 32768);
-    arguments.resize(length < 32768 ? length : 0);
-    SetEnvironmentVariableW(L"LAUNCHER_ARGS", nullptr);
-    return arguments;
+// The variable's value, removed from the environment that the launcher gets.
+std::wstring TakeEnvironment(const wchar_t* name) {
+    std::wstring value(32768, L'\0');
+    const DWORD length = GetEnvironmentVariableW(name, value.data(), 32768);
+    value.resize(length < 32768 ? length : 0);
+    SetEnvironmentVariableW(name, nullptr);
+    return value;
 }
 
 // In front, so that the picture shows it whole and with its frame active.
@@ -75,7 +83,7 @@ bool Close(HWND window, WPARAM command) {
 }
 
 // Reads, prints, saves and closes one window; false when it would not close.
-bool Answer(HWND window, int number, const std::wstring& pictures) {
+bool Answer(HWND window, int number, const std::wstring& pictures, bool choose) {
     const std::wstring picture = pictures + L"/window-" + std::to_wstring(number) + L".png";
     if (const std::optional<MessageBoxView> box = ReadMessageBox(window)) {
         Print(L"message box \"" + box->caption + L"\", icon: " + Widen(IconName(box->icon)));
@@ -90,8 +98,8 @@ bool Answer(HWND window, int number, const std::wstring& pictures) {
             Print(L"    " + row);
         }
         SavePicture(window, picture);
-        Print(L"  closed with Cancel");
-        return Close(window, IDCANCEL);
+        Print(choose ? L"  answered with OK" : L"  closed with Cancel");
+        return Close(window, choose ? IDOK : IDCANCEL);
     }
     Print(L"window " + ClassOf(window) + L" \"" + TextOf(window) + L"\"");
     SavePicture(window, picture);
@@ -170,8 +178,16 @@ int wmain(int argc, wchar_t** argv) {
     // and is not reported as a program that the launcher started.
     GetDesktopWindow();
 
-    const std::wstring arguments = RawArguments();
-    LauncherRun run(RunOptions().Exe(launcher).Arguments(arguments.empty() ? L"" : L" " + arguments));
+    const std::wstring arguments = TakeEnvironment(L"LAUNCHER_ARGS");
+    const bool choose = TakeEnvironment(L"WATCHRUN_CHOOSE") == L"1";
+    const std::wstring winedebug = TakeEnvironment(L"WATCHRUN_LAUNCHER_WINEDEBUG");
+    const std::wstring holdMs = TakeEnvironment(L"WATCHRUN_HOLD_MS");
+    const DWORD hold = holdMs.empty() ? kShowStartedMs : static_cast<DWORD>(std::wcstoul(holdMs.c_str(), nullptr, 10));
+    RunOptions options = RunOptions().Exe(launcher).Arguments(arguments.empty() ? L"" : L" " + arguments);
+    if (!winedebug.empty()) {
+        options.Env(L"WINEDEBUG", winedebug);
+    }
+    LauncherRun run(options);
     if (!run.started()) {
         Print(L"the launcher could not be started: " + SystemDescription(run.startError()));
         return kExitNotStarted;
@@ -181,7 +197,7 @@ int wmain(int argc, wchar_t** argv) {
         if (window == nullptr) {
             break;
         }
-        if (!Answer(window, number, pictures)) {
+        if (!Answer(window, number, pictures, choose)) {
             Print(L"  it did not close");
             break;
         }
@@ -196,8 +212,8 @@ int wmain(int argc, wchar_t** argv) {
         Print(L"started: " + ImageName(pid) + L" (process " + std::to_wstring(pid) + L")");
     }
     if (!started.empty()) {
-        Print(L"  left running for " + std::to_wstring(kShowStartedMs / 1000) + L" s, then ended with this run");
-        Sleep(kShowStartedMs);
+        Print(L"  left running for " + std::to_wstring(hold / 1000) + L" s, then ended with this run");
+        Sleep(hold);
         const RECT screen{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
         const std::wstring picture = pictures + L"/screen.png";
         Print(SaveScreenPicture(screen, picture) ? L"  the whole screen: " + picture
