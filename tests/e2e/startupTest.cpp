@@ -1,6 +1,7 @@
 // The launcher run without a request (usage message) and with argument texts
 // that it must refuse, watched from outside through its message boxes, its
-// exit code and the processes that it starts.
+// exit code and the processes that it starts; and the mitigations that Windows
+// applies to it while its usage is up.
 #include "driver.h"
 #include "expectedTexts.h"
 #include "text.h"
@@ -9,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cwchar>
 #include <memory>
 #include <optional>
@@ -101,6 +103,107 @@ TEST(UsageUnderAnotherName, CopyNamedStartShowsStartOnTheSyntaxLine) {
               ERROR_SUCCESS);
     EXPECT_EQ(Narrow(recorded), Narrow(copy));
     RegDeleteKeyW(HKEY_CURRENT_USER, appPath.c_str());
+}
+
+// Looked up rather than imported: Windows 7 has no such function, and the
+// test executable would not start there at all.
+using MitigationQuery = decltype(&GetProcessMitigationPolicy);
+
+MitigationQuery MitigationPolicyQuery() {
+    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
+    return kernel32 == nullptr ? nullptr
+                               : reinterpret_cast<MitigationQuery>(reinterpret_cast<void (*)()>(
+                                     GetProcAddress(kernel32, "GetProcessMitigationPolicy")));
+}
+
+// The error of the query; ERROR_SUCCESS when the policy was read.
+template <typename Policy>
+DWORD ReadPolicy(MitigationQuery query, HANDLE process, PROCESS_MITIGATION_POLICY which, Policy& policy) {
+    return query(process, which, &policy, sizeof policy) ? ERROR_SUCCESS : GetLastError();
+}
+
+// The kernel's own version: GetVersionExW gives the newest Windows that the
+// test's manifest names, and it names none.
+RTL_OSVERSIONINFOW KernelVersion() {
+    RTL_OSVERSIONINFOW version{};
+    version.dwOSVersionInfoSize = sizeof version;
+    using GetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto get =
+        ntdll == nullptr
+            ? nullptr
+            : reinterpret_cast<GetVersion>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+    if (get != nullptr) {
+        get(&version);
+    }
+    return version;
+}
+
+const char* OnOff(DWORD bit) { return bit != 0 ? "on" : "off"; }
+
+// The image asks for Control Flow Guard (CMakeLists.txt), but Windows turns it
+// on for the process only when the image also carries the guard's load
+// configuration and table: only the running launcher can tell. The shadow
+// stack takes a processor with CET and Windows 10 2004 or later besides, so it
+// is reported, not required.
+TEST(UsageMitigations, RunningLauncherHasControlFlowGuard) {
+    if (OnWine()) {
+        GTEST_SKIP()
+            << "Wine enforces no Control Flow Guard, and its GetProcessMitigationPolicy reports no real policy";
+    }
+    const MitigationQuery query = MitigationPolicyQuery();
+    if (query == nullptr) {
+        GTEST_SKIP() << "this Windows has no GetProcessMitigationPolicy (Windows 8 brought it), nor Control Flow Guard";
+    }
+    LauncherRun run{RunOptions()};
+    ASSERT_TRUE(run.started()) << "error " << run.startError();
+    const HWND box = run.WaitForWindow();
+    ASSERT_NE(box, nullptr) << "the usage did not show";
+    const std::optional<MessageBoxView> usage = ReadMessageBox(box);
+    ASSERT_TRUE(usage.has_value()) << "not a message box: " << Narrow(ClassOf(box));
+    ExpectUsageText(usage->text, L"Launcher");
+
+    // The access that the documentation of GetProcessMitigationPolicy names.
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, run.pid());
+    const DWORD openError = process == nullptr ? GetLastError() : ERROR_SUCCESS;
+    PROCESS_MITIGATION_CONTROL_FLOW_GUARD_POLICY guard{};
+    PROCESS_MITIGATION_USER_SHADOW_STACK_POLICY shadowStack{};
+    DWORD guardError = openError;
+    DWORD shadowStackError = openError;
+    if (process != nullptr) {
+        guardError = ReadPolicy(query, process, ProcessControlFlowGuardPolicy, guard);
+        shadowStackError = ReadPolicy(query, process, ProcessUserShadowStackPolicy, shadowStack);
+        CloseHandle(process);
+    }
+
+    PressOk(box);
+    EXPECT_TRUE(WaitUntilGone(box));
+    EXPECT_EQ(run.WaitForExit(), std::optional<DWORD>(kExitDone));
+    ASSERT_EQ(openError, static_cast<DWORD>(ERROR_SUCCESS)) << "OpenProcess with PROCESS_QUERY_INFORMATION";
+
+    const std::string guardText = guardError == ERROR_SUCCESS
+                                      ? std::string("Control Flow Guard ") + OnOff(guard.EnableControlFlowGuard) +
+                                            " (export suppression " + OnOff(guard.EnableExportSuppression) +
+                                            ", strict mode " + OnOff(guard.StrictMode) + ")"
+                                      : "Control Flow Guard not reported (error " + std::to_string(guardError) + ")";
+    const std::string shadowStackText =
+        shadowStackError == ERROR_SUCCESS
+            ? std::string("user shadow stack ") + OnOff(shadowStack.EnableUserShadowStack) + " (strict mode " +
+                  OnOff(shadowStack.EnableUserShadowStackStrictMode) + ")"
+            : "user shadow stack not reported by this Windows (error " + std::to_string(shadowStackError) + ")";
+    std::printf("[ figures ] the running %s: %s; %s\n", Narrow(LauncherPath()).c_str(), guardText.c_str(),
+                shadowStackText.c_str());
+
+    const RTL_OSVERSIONINFOW version = KernelVersion();
+    if (guardError != ERROR_SUCCESS && version.dwMajorVersion < 10) {
+        GTEST_SKIP() << "Windows " << version.dwMajorVersion << "." << version.dwMinorVersion
+                     << " does not report Control Flow Guard (error " << guardError
+                     << "); it came with Windows 10 and an update of 8.1";
+    }
+    ASSERT_EQ(guardError, static_cast<DWORD>(ERROR_SUCCESS))
+        << "GetProcessMitigationPolicy(ProcessControlFlowGuardPolicy)";
+    EXPECT_EQ(static_cast<DWORD>(guard.EnableControlFlowGuard), 1u)
+        << "Windows runs the launcher without Control Flow Guard";
 }
 
 struct Refusal {

@@ -378,7 +378,21 @@ std::wstring ExeDirectory() {
     return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
-std::wstring LauncherPath() { return ExeDirectory() + L"Launcher.exe"; }
+std::wstring LauncherPath() {
+    std::wstring given(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetEnvironmentVariableW(L"LAUNCHER_E2E_LAUNCHER", given.data(), static_cast<DWORD>(given.size()));
+        if (length == 0) {
+            return ExeDirectory() + L"Launcher.exe";
+        }
+        if (length < given.size()) {
+            given.resize(length);
+            return given;
+        }
+        given.resize(length);
+    }
+}
 
 std::wstring ProbePath() { return ExeDirectory() + L"probe.exe"; }
 

@@ -62,6 +62,9 @@ inline constexpr const char* kNeedsElevation =
 
 // Where the test executable lies; Launcher.exe and probe.exe are built next to it.
 std::wstring ExeDirectory();
+// The Launcher.exe built next to the tests, or the one that the environment
+// variable LAUNCHER_E2E_LAUNCHER names by its full path: the release is tested
+// on Windows as packed, with tests that MSVC built.
 std::wstring LauncherPath();
 std::wstring ProbePath();
 
