@@ -58,6 +58,8 @@ fuzz:
 lint: build
 	@tools/lint
 
-# The release package: a zip per architecture and SHA256SUMS, in dist/.
+# The release package: a zip per architecture and SHA256SUMS, in dist/, and
+# the manifests of Scoop and winget; REPOSITORY='https://github.com/owner/name'
+# gives the repository whose release they name.
 dist: build
-	@tools/dist
+	@tools/dist $(if $(REPOSITORY),--repository '$(REPOSITORY)')
