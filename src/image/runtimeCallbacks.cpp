@@ -20,8 +20,11 @@
 // only into the clang builds for MinGW-w64 (CMakeLists.txt), with the linker's
 // --wrap, which sends every call of atexit, _initterm and
 // AddVectoredExceptionHandler to the __wrap_ function of that name.
-// tests/resources/check-guard reads the image and a trace of its calls for
-// any function that Windows would call and the table does not list.
+// tests/resources/check-hardening reads the image, and guard-trace a trace
+// of its calls, for any function that Windows would call and the table does
+// not list.
+#include "base.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -154,12 +157,11 @@ extern "C" LAUNCHER_UNCHECKED_CALLS void __cdecl __wrap__initterm(  // NOLINT(bu
 
 extern "C" PVOID WINAPI __wrap_AddVectoredExceptionHandler(  // NOLINT(bugprone-reserved-identifier)
     ULONG first, PVECTORED_EXCEPTION_HANDLER handler) {
-    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    const FARPROC add = kernel32 != nullptr ? GetProcAddress(kernel32, "AddVectoredExceptionHandler") : nullptr;
+    const auto add = SystemFunction<AddVectoredHandler>(L"kernel32.dll", "AddVectoredExceptionHandler");
     const std::size_t slot = vectoredCount.fetch_add(1);
     if (add == nullptr || slot >= vectoredCapacity) {
         return nullptr;
     }
     vectoredHandlers[slot] = EncodePointer(reinterpret_cast<PVOID>(handler));
-    return reinterpret_cast<AddVectoredHandler>(reinterpret_cast<void (*)()>(add))(first, vectoredSlots[slot]);
+    return add(first, vectoredSlots[slot]);
 }

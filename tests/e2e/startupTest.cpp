@@ -109,13 +109,6 @@ TEST(UsageUnderAnotherName, CopyNamedStartShowsStartOnTheSyntaxLine) {
 // test executable would not start there at all.
 using MitigationQuery = decltype(&GetProcessMitigationPolicy);
 
-MitigationQuery MitigationPolicyQuery() {
-    const HMODULE kernel32 = GetModuleHandleW(L"kernel32.dll");
-    return kernel32 == nullptr ? nullptr
-                               : reinterpret_cast<MitigationQuery>(reinterpret_cast<void (*)()>(
-                                     GetProcAddress(kernel32, "GetProcessMitigationPolicy")));
-}
-
 // The error of the query; ERROR_SUCCESS when the policy was read.
 template <typename Policy>
 DWORD ReadPolicy(MitigationQuery query, HANDLE process, PROCESS_MITIGATION_POLICY which, Policy& policy) {
@@ -127,12 +120,7 @@ DWORD ReadPolicy(MitigationQuery query, HANDLE process, PROCESS_MITIGATION_POLIC
 RTL_OSVERSIONINFOW KernelVersion() {
     RTL_OSVERSIONINFOW version{};
     version.dwOSVersionInfoSize = sizeof version;
-    using GetVersion = LONG(WINAPI*)(RTL_OSVERSIONINFOW*);
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const auto get =
-        ntdll == nullptr
-            ? nullptr
-            : reinterpret_cast<GetVersion>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "RtlGetVersion")));
+    const auto get = LoadedFunction<LONG(WINAPI*)(RTL_OSVERSIONINFOW*)>(L"ntdll.dll", "RtlGetVersion");
     if (get != nullptr) {
         get(&version);
     }
@@ -163,7 +151,7 @@ TEST(UsageMitigations, RunningLauncherHasControlFlowGuard) {
         SKIP_UNLESS_REQUIRED(
             "Wine enforces no Control Flow Guard, and its GetProcessMitigationPolicy reports no real policy");
     }
-    const MitigationQuery query = MitigationPolicyQuery();
+    const auto query = LoadedFunction<MitigationQuery>(L"kernel32.dll", "GetProcessMitigationPolicy");
     if (query == nullptr) {
         SKIP_UNLESS_REQUIRED(
             "this Windows has no GetProcessMitigationPolicy (Windows 8 brought it), nor Control Flow Guard");

@@ -349,12 +349,7 @@ std::wstring OwnStationName() { return UserObjectName(GetProcessWindowStation())
 bool OnWine() { return WineMajorVersion() > 0; }
 
 int WineMajorVersion() {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    using Version = const char* (*)();
-    const auto version =
-        ntdll == nullptr
-            ? nullptr
-            : reinterpret_cast<Version>(reinterpret_cast<void (*)()>(GetProcAddress(ntdll, "wine_get_version")));
+    const auto version = LoadedFunction<const char* (*)()>(L"ntdll.dll", "wine_get_version");
     return version == nullptr ? 0 : std::max(std::atoi(version()), 1);
 }
 

@@ -49,6 +49,14 @@ std::wstring OwnStationName();
 // (docs/WINDOWS.md), a test holds Wine to what it is known to do and accepts
 // what Windows does.
 bool OnWine();
+// A function of a system DLL already loaded, which older systems may lack:
+// null then, so that the test executable still starts there.
+template <typename Function>
+Function LoadedFunction(const wchar_t* module, const char* name) {
+    const HMODULE loaded = GetModuleHandleW(module);
+    return loaded == nullptr ? nullptr
+                             : reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)));
+}
 // The major number of Wine's version (at least 1 under Wine); 0 outside Wine.
 int WineMajorVersion();
 // Whether this process, and the launcher it starts, may name a new window

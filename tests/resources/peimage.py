@@ -4,6 +4,7 @@ llvm-readobj and llvm-objdump, and the linker's map beside it (EXE with .map
 for .exe), which names the runtime's functions that a stripped image does not.
 check-hardening and guard-trace share it.
 """
+import functools
 import re
 import shutil
 import subprocess
@@ -214,6 +215,7 @@ class Image:
                         entries.append((section, address))
         return entries
 
+    @functools.cached_property
     def guard_gaps(self):
         """What Windows calls in the image, read from the image, that the guard's table leaves out.
 
