@@ -505,7 +505,10 @@ TEST_F(Chooser, LayoutAt144DotsPerInch) {
 // There the frame keeps its size, where a real change lets it grow with the
 // next resize: a thick frame, set without the frame being recalculated, does
 // that here, so that the frame after the resize differs from the one that the
-// dialog finds when the message arrives.
+// dialog finds when the message arrives. The suggested rectangle lies at the
+// same address in both processes (AskWithData), since whether Windows carries
+// this message's pointer across processes or hands it over as it is, is not
+// documented: the dialog reads the same rectangle either way.
 TEST_F(Chooser, LayoutFollowsAChangeFrom96To144DotsPerInch) {
     const ScreenDpi dpi(96);
     ASSERT_NO_FATAL_FAILURE(Open());

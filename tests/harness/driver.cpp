@@ -17,6 +17,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <functional>
 #include <cwctype>
 #include <initializer_list>
 #include <memory>
@@ -88,6 +90,38 @@ std::wstring EnvironmentBlock(const std::vector<std::pair<std::wstring, std::wst
     return block;
 }
 
+// What paint draws into a bitmap of the size, compatible with the device
+// context (the screen's when null), as 32-bit BGRA pixels, top row first;
+// empty when the bitmap cannot be made or paint fails.
+std::vector<DWORD> Paint(int width, int height, HDC compatibleWith, const std::function<bool(HDC)>& paint) {
+    if (width <= 0 || height <= 0) {
+        return {};
+    }
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const HDC memory = CreateCompatibleDC(compatibleWith);
+    void* bits = nullptr;
+    const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<DWORD> pixels;
+    if (bitmap != nullptr) {
+        const HGDIOBJ previous = SelectObject(memory, bitmap);
+        if (paint(memory)) {
+            GdiFlush();
+            const auto* first = static_cast<const DWORD*>(bits);
+            pixels.assign(first, first + static_cast<size_t>(width) * static_cast<size_t>(height));
+        }
+        SelectObject(memory, previous);
+        DeleteObject(bitmap);
+    }
+    DeleteDC(memory);
+    return pixels;
+}
+
 struct PixelCounts {
     int red = 0;
     int blue = 0;
@@ -118,26 +152,41 @@ HWND IconControlOf(HWND box) {
     return nullptr;
 }
 
-// The error icon is a red disc, the information icon a blue one; until the box
-// has been painted the rectangle shows neither.
+// The error icon is a red disc, the information icon a blue one.
+IconKind KindOfPixels(const std::vector<DWORD>& pixels) {
+    const PixelCounts counts = CountColours(pixels);
+    const int enough = static_cast<int>(pixels.size()) / 8;
+    if (counts.red > enough && counts.blue < counts.red / 10) {
+        return IconKind::Error;
+    }
+    if (counts.blue > enough && counts.red < counts.blue / 10) {
+        return IconKind::Information;
+    }
+    return IconKind::Unknown;
+}
+
+// Which icon the box shows, read through the handle that its icon static
+// holds: Windows lets any process of the session draw it, wherever the box
+// lies on the screen, behind another window too (a runner's console keeps the
+// foreground). Wine keeps an icon's pictures in the process that loaded it;
+// there, and only there, the box's own rectangle of the screen is read, which
+// nothing covers under Wine, since it has no other windows in front; until
+// the box has been painted it shows neither icon.
 IconKind ClassifyIcon(HWND box) {
-    const HWND icon = IconControlOf(box);
-    if (icon == nullptr) {
+    const HWND control = IconControlOf(box);
+    if (control == nullptr) {
         return IconKind::Unknown;
     }
-    IconKind kind = IconKind::Unknown;
+    const auto icon = reinterpret_cast<HICON>(Ask(control, STM_GETICON));
+    IconKind kind = icon != nullptr ? IconKindOf(icon) : IconKind::Unknown;
+    if (kind != IconKind::Unknown || !OnWine()) {
+        return kind;
+    }
     WaitUntil(
         [&] {
             RECT rect{};
-            GetWindowRect(icon, &rect);
-            const std::vector<DWORD> pixels = CaptureScreen(rect);
-            const PixelCounts counts = CountColours(pixels);
-            const int enough = static_cast<int>(pixels.size()) / 8;
-            if (counts.red > enough && counts.blue < counts.red / 10) {
-                kind = IconKind::Error;
-            } else if (counts.blue > enough && counts.red < counts.blue / 10) {
-                kind = IconKind::Information;
-            }
+            GetWindowRect(control, &rect);
+            kind = KindOfPixels(CaptureScreen(rect));
             return kind != IconKind::Unknown;
         },
         3000);
@@ -701,17 +750,39 @@ LRESULT AskWithData(HWND window, UINT message, WPARAM wParam, const void* data, 
     if (process == nullptr) {
         return -1;
     }
+    // An address taken there is tried here; one that is taken here too stays
+    // reserved there until the end, so that the next try gets another.
+    std::vector<void*> tried;
+    void* shared = nullptr;
+    while (shared == nullptr && tried.size() < 16) {
+        void* there = VirtualAllocEx(process, nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (there == nullptr) {
+            break;
+        }
+        if (VirtualAlloc(there, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) == there) {
+            shared = there;
+        } else {
+            tried.push_back(there);
+        }
+    }
     LRESULT result = -1;
-    if (void* copy = VirtualAllocEx(process, nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE)) {
-        const bool sent = WriteProcessMemory(process, copy, data, size, nullptr) != FALSE;
-        if (sent) {
-            result = Ask(window, message, wParam, reinterpret_cast<LPARAM>(copy));
+    if (shared != nullptr) {
+        std::memcpy(shared, data, size);
+        bool mayStillBeRead = false;
+        if (WriteProcessMemory(process, shared, data, size, nullptr)) {
+            result = Ask(window, message, wParam, reinterpret_cast<LPARAM>(shared));
+            // A message that timed out may still be delivered and read the
+            // copy there: then it stays for as long as that process lives.
+            // Here it can go, since a carried message was copied when sent.
+            mayStillBeRead = result == -1;
         }
-        // A message that timed out may still be delivered and read the copy:
-        // then it stays for as long as the process lives.
-        if (!sent || result != -1) {
-            VirtualFreeEx(process, copy, 0, MEM_RELEASE);
+        VirtualFree(shared, 0, MEM_RELEASE);
+        if (!mayStillBeRead) {
+            tried.push_back(shared);
         }
+    }
+    for (void* there : tried) {
+        VirtualFreeEx(process, there, 0, MEM_RELEASE);
     }
     CloseHandle(process);
     return result;
@@ -848,17 +919,42 @@ HWND ChildWindow(HWND parent, const std::wstring& className, const std::wstring&
     return nullptr;
 }
 
-int IconWidth(HWND window, WPARAM which) {
-    const auto icon = reinterpret_cast<HICON>(Ask(window, WM_GETICON, which));
+IconPicture PictureOf(HICON icon) {
+    IconPicture picture;
     ICONINFO info{};
     if (icon == nullptr || !GetIconInfo(icon, &info)) {
-        return 0;
+        return picture;
     }
     BITMAP bitmap{};
-    GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap);
+    const bool sized = GetObjectW(info.hbmColor != nullptr ? info.hbmColor : info.hbmMask, sizeof bitmap, &bitmap) != 0;
     DeleteObject(info.hbmColor);
     DeleteObject(info.hbmMask);
-    return bitmap.bmWidth;
+    // A monochrome icon keeps its image and its mask one above the other.
+    const int width = sized ? bitmap.bmWidth : 0;
+    const int height = sized ? (info.hbmColor != nullptr ? bitmap.bmHeight : bitmap.bmHeight / 2) : 0;
+    if (width <= 0 || height <= 0) {
+        return picture;
+    }
+    picture.pixels = Paint(width, height, nullptr, [&](HDC memory) {
+        // On white, which neither the red nor the blue disc is.
+        const RECT all{0, 0, width, height};
+        FillRect(memory, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+        return DrawIconEx(memory, 0, 0, icon, width, height, 0, nullptr, DI_NORMAL) != FALSE;
+    });
+    if (!picture.pixels.empty()) {
+        picture.width = width;
+        picture.height = height;
+    }
+    return picture;
+}
+
+IconKind IconKindOf(HICON icon) {
+    const IconPicture picture = PictureOf(icon);
+    return picture.pixels.empty() ? IconKind::Unknown : KindOfPixels(picture.pixels);
+}
+
+int IconWidth(HWND window, WPARAM which) {
+    return PictureOf(reinterpret_cast<HICON>(Ask(window, WM_GETICON, which))).width;
 }
 
 std::wstring AccessibleName(HWND window) {
@@ -893,6 +989,11 @@ bool BringToFront(HWND window) {
             if (GetForegroundWindow() == window) {
                 return true;
             }
+            // Windows gives the foreground away only at the request of the
+            // process that sent the last input, which is not the test where
+            // another program's window holds it (a runner's console does):
+            // a mouse move by nothing makes the test that process.
+            SendMouseButton(MOUSEEVENTF_MOVE);
             SetForegroundWindow(window);
             return false;
         },
@@ -930,33 +1031,11 @@ POINT CentreOf(const RECT& screenRect) {
 }
 
 std::vector<DWORD> CaptureScreen(const RECT& rect) {
-    const int width = rect.right - rect.left;
-    const int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0) {
-        return {};
-    }
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
     const HDC screen = GetDC(nullptr);
-    const HDC memory = CreateCompatibleDC(screen);
-    void* bits = nullptr;
-    const HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    std::vector<DWORD> pixels;
-    if (bitmap != nullptr) {
-        const HGDIOBJ previous = SelectObject(memory, bitmap);
-        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-        GdiFlush();
-        const auto* first = static_cast<const DWORD*>(bits);
-        pixels.assign(first, first + static_cast<size_t>(width) * static_cast<size_t>(height));
-        SelectObject(memory, previous);
-        DeleteObject(bitmap);
-    }
-    DeleteDC(memory);
+    std::vector<DWORD> pixels = Paint(rect.right - rect.left, rect.bottom - rect.top, screen, [&](HDC memory) {
+        return BitBlt(memory, 0, 0, rect.right - rect.left, rect.bottom - rect.top, screen, rect.left, rect.top,
+                      SRCCOPY) != FALSE;
+    });
     ReleaseDC(nullptr, screen);
     return pixels;
 }

@@ -255,6 +255,18 @@ private:
 
 enum class IconKind { Unknown, Error, Information };
 const char* IconName(IconKind kind);
+// An icon drawn through its handle into a bitmap of this process, on white,
+// at its own size: 32-bit BGRA pixels, top row first; empty when the icon
+// cannot be read, as under Wine from another process than the one that
+// loaded it.
+struct IconPicture {
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+};
+IconPicture PictureOf(HICON icon);
+// The error icon (a red disc), the information icon (a blue one), or neither.
+IconKind IconKindOf(HICON icon);
 
 struct MessageBoxView {
     HWND window = nullptr;
@@ -268,12 +280,14 @@ inline std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\
 
 // SendMessage to another process's window, bounded; -1 when it does not answer.
 LRESULT Ask(HWND window, UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
-// Ask with lParam pointing at a copy of the data in the window's own process.
-// The system carries what lParam points at across processes only for the
-// messages that it knows to carry (WM_SETTEXT, WM_GETTEXT and the like); for
-// the others, WM_DPICHANGED among them (Wine too, as tried), the receiver
-// reads the address in its own memory. -1 when the copy cannot be made or the
-// window does not answer.
+// Ask with lParam pointing at the data, held at one address in both
+// processes. The system carries what lParam points at across processes for
+// the messages that it knows to carry (WM_SETTEXT, WM_GETTEXT and the like)
+// and, for the others, lets the receiver read the address in its own memory;
+// whether WM_DPICHANGED is among the first on Windows is documented nowhere
+// (Wine passes the address as it is). With the data at the same address here
+// and there, the receiver reads the same either way. -1 when no such address
+// can be found or the window does not answer.
 LRESULT AskWithData(HWND window, UINT message, WPARAM wParam, const void* data, size_t size);
 std::wstring ClassOf(HWND window);
 std::wstring TextOf(HWND window);  // WM_GETTEXT, bounded

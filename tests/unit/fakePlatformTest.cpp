@@ -1,4 +1,6 @@
-// The fake itself: the other tests rely on it to notice misuse, so it must.
+// The tests' own tools: the other tests rely on the fake to notice misuse,
+// and on the harness to tell the icons of a message box apart, so they must.
+#include "driver.h"
 #include "fakePlatform.h"
 
 #include <windows.h>
@@ -43,6 +45,19 @@ TEST(FakePlatformTest, FailsTheChosenOccurrenceWithItsLastError) {
     EXPECT_EQ(fake.OpenDesktopA("D", 0, FALSE, 0x142), nullptr);
     EXPECT_EQ(fake.GetLastError(), static_cast<DWORD>(ERROR_NOT_ENOUGH_MEMORY));
     EXPECT_NE(fake.OpenDesktopA("D", 0, FALSE, 0x142), nullptr);
+}
+
+// The end-to-end tests read a message box's icon through the handle that it
+// holds: the system's own icons, drawn here as in any process, must come out
+// as what they are, and the warning's yellow as neither.
+TEST(HarnessIconTest, TellsTheSystemsIconsApart) {
+    EXPECT_STREQ(harness::IconName(harness::IconKindOf(LoadIconW(nullptr, IDI_ERROR))), "error");
+    EXPECT_STREQ(harness::IconName(harness::IconKindOf(LoadIconW(nullptr, IDI_INFORMATION))), "information");
+    EXPECT_STREQ(harness::IconName(harness::IconKindOf(LoadIconW(nullptr, IDI_WARNING))), "unknown");
+    EXPECT_STREQ(harness::IconName(harness::IconKindOf(nullptr)), "unknown");
+    const harness::IconPicture picture = harness::PictureOf(LoadIconW(nullptr, IDI_ERROR));
+    EXPECT_EQ(picture.width, GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(picture.pixels.size(), static_cast<size_t>(picture.width) * static_cast<size_t>(picture.height));
 }
 
 }  // namespace
