@@ -136,7 +136,8 @@ const char* OnOff(DWORD bit) { return bit != 0 ? "on" : "off"; }
 // is reported, not required.
 TEST(UsageMitigations, RunningLauncherHasControlFlowGuard) {
     if (OnWine()) {
-        GTEST_SKIP() << "Wine enforces no Control Flow Guard, and its GetProcessMitigationPolicy reports no real policy";
+        GTEST_SKIP()
+            << "Wine enforces no Control Flow Guard, and its GetProcessMitigationPolicy reports no real policy";
     }
     const auto query = LoadedFunction<MitigationQuery>(L"kernel32.dll", "GetProcessMitigationPolicy");
     if (query == nullptr) {
