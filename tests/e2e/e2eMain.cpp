@@ -60,6 +60,5 @@ int wmain(int argc, wchar_t** argv) {
     for (const std::string& skip : recorder->skipped()) {
         std::printf("[  FAILED  ] %s (skipped, and LAUNCHER_E2E_NO_SKIP forbids a skip)\n", skip.c_str());
     }
-    std::fflush(stdout);
     return 1;
 }
