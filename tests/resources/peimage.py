@@ -32,6 +32,10 @@ MACHINES = {"x64": 0x8664, "x86": 0x14C}
 # What msvcrt.dll's functions of these names do with a table of the image:
 # call every entry, through the guard where msvcrt.dll was built with it.
 TABLE_WALKERS = ("_initterm", "_initterm_e")
+# What registers a function of the image that Windows then calls through the
+# guard, for which the build links a stand-in of ours (src/image): the argument
+# is not in the image to check, so the image must never reach the system's own.
+STAND_IN_REGISTRATIONS = ("AddVectoredExceptionHandler",)
 # The runtime's tables of functions: initialisers (XI: C, XC: C++),
 # pre-terminators and terminators (XP, XT).
 RUNTIME_TABLE = re.compile(r"\.CRT\$X[ICPT]")
@@ -177,17 +181,25 @@ class Image:
         return any(start % self.width == 0 and self.contents[start] == value[0] and not self.in_code(start)
                    and self.read(start, self.width) == value for start in self.contents)
 
-    def uses_import(self, name):
-        """Whether the image calls the import: through its slot, or through a thunk that is used."""
+    def import_users(self, name):
+        """The addresses that reach the import: instructions that call or load through its slot
+        (x64 RIP-relative, x86 absolute), and those that use its thunk, or the thunk itself where
+        a pointer to it is stored outside the code."""
         rva = self.import_slots.get(name)
         if rva is None:
-            return False
+            return []
+        users = []
         for at, text in self.references(self.image_base + rva):
             if not re.search(r"\bjmp[lq]?\s", text):
-                return True
-            if [other for other, _ in self.references(at) if other != at] or self.in_data(at):
-                return True
-        return False
+                users.append(at)
+                continue
+            users += [other for other, _ in self.references(at) if other != at]
+            if self.in_data(at):
+                users.append(at)
+        return users
+
+    def uses_import(self, name):
+        return bool(self.import_users(name))
 
     def symbol_rva(self, name):
         """The address of a C name in the linker's map, or None."""
@@ -222,7 +234,10 @@ class Image:
         Each gap is a line naming the function. The entry point and the TLS
         callbacks that the loader calls; the entries of the runtime's tables
         where msvcrt.dll walks them (only where the image calls _initterm:
-        otherwise the image walks them itself); a longjmp table that the flags
+        otherwise the image walks them itself); every place that reaches the
+        system's registration of a vectored handler past our stand-in, whose
+        handlers are in the table (read without running the image, since 32-bit
+        code cannot run everywhere that the image is checked); a longjmp table that the flags
         announce and that is empty while the image imports longjmp; and an EH
         continuation table, which would have to list GCC's landing pads.
         """
@@ -241,6 +256,10 @@ class Image:
                 gaps.append(f"{table} entry {self.describe(address)}, of a table of terminators")
             elif walkers:
                 gaps.append(f"{table} entry {self.describe(address)}, which msvcrt.dll's {walkers[0]} calls")
+        for name in STAND_IN_REGISTRATIONS:
+            for at in self.import_users(name):
+                gaps.append(f"the system's {name}, reached past the stand-in from {self.describe(at)}: "
+                            "Windows calls the function that it registers, which the table need not list")
         flags = self.load_config.get("GuardFlags") or 0
         jumps = sorted(SETJMP_IMPORTS & self.imports)
         if flags & CF_LONGJUMP_TABLE_PRESENT and not self.load_config.get("GuardLongJumpTargetCount") and jumps:
