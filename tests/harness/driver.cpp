@@ -743,21 +743,64 @@ LRESULT Ask(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     return static_cast<LRESULT>(result);
 }
 
+// The lowest address at the allocation granularity with room for the size
+// that is free both here and in the process; null when there is none.
+void* FreeInBoth(HANDLE process, size_t size) {
+    SYSTEM_INFO system{};
+    GetSystemInfo(&system);
+    const uintptr_t granularity = system.dwAllocationGranularity;
+    uintptr_t at = reinterpret_cast<uintptr_t>(system.lpMinimumApplicationAddress);
+    const uintptr_t last = reinterpret_cast<uintptr_t>(system.lpMaximumApplicationAddress);
+    while (at < last) {
+        at = (at + granularity - 1) / granularity * granularity;
+        auto* const address = reinterpret_cast<void*>(at);
+        MEMORY_BASIC_INFORMATION here{};
+        MEMORY_BASIC_INFORMATION there{};
+        // Beyond the end of a smaller (32-bit) address space there, the
+        // query fails: nothing further is free in both.
+        if (VirtualQuery(address, &here, sizeof here) == 0 ||
+            VirtualQueryEx(process, address, &there, sizeof there) == 0) {
+            return nullptr;
+        }
+        const uintptr_t hereEnd = reinterpret_cast<uintptr_t>(here.BaseAddress) + here.RegionSize;
+        const uintptr_t thereEnd = reinterpret_cast<uintptr_t>(there.BaseAddress) + there.RegionSize;
+        const bool bothFree = here.State == MEM_FREE && there.State == MEM_FREE;
+        if (bothFree && std::min(hereEnd, thereEnd) - at >= size) {
+            return address;
+        }
+        uintptr_t next = std::min(hereEnd, thereEnd);
+        if (here.State != MEM_FREE && there.State == MEM_FREE) {
+            next = hereEnd;
+        } else if (there.State != MEM_FREE && here.State == MEM_FREE) {
+            next = thereEnd;
+        }
+        if (next <= at) {
+            return nullptr;
+        }
+        at = next;
+    }
+    return nullptr;
+}
+
 LRESULT AskWithData(HWND window, UINT message, WPARAM wParam, const void* data, size_t size) {
     DWORD pid = 0;
     GetWindowThreadProcessId(window, &pid);
-    const HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_OPERATION | PROCESS_VM_WRITE, FALSE, pid);
     if (process == nullptr) {
         return -1;
     }
-    // An address taken there is tried here; one that is taken here too stays
-    // reserved there until the end, so that the next try gets another.
+    // The address is free in both when it is looked for; another thread of
+    // either may take it before the allocations do, so it is looked for again.
     std::vector<void*> tried;
     void* shared = nullptr;
-    while (shared == nullptr && tried.size() < 16) {
-        void* there = VirtualAllocEx(process, nullptr, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-        if (there == nullptr) {
+    for (int attempt = 0; attempt < 4 && shared == nullptr; ++attempt) {
+        void* const free = FreeInBoth(process, size);
+        if (free == nullptr) {
             break;
+        }
+        void* const there = VirtualAllocEx(process, free, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (there == nullptr) {
+            continue;
         }
         if (VirtualAlloc(there, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) == there) {
             shared = there;
