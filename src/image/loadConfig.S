@@ -16,17 +16,21 @@
 // --guard-cf: the tables' addresses, and as absolute symbols, whose address is
 // the value, the tables' lengths and the flags that say what the image holds.
 
+// DEFAULT_COOKIE is the value that Windows' loader recognises in an image's
+// SecurityCookie and replaces (below).
 #if defined(__x86_64__)
 #define C_NAME(name) name
 #define ADDRESS .quad
 #define ADDRESS_ALIGNMENT 8
 #define LOAD_CONFIG_SIZE 0x140
+#define DEFAULT_COOKIE 0x00002B992DDFA232
 #elif defined(__i386__)
 // 32-bit C names carry a leading underscore.
 #define C_NAME(name) _##name
 #define ADDRESS .long
 #define ADDRESS_ALIGNMENT 4
 #define LOAD_CONFIG_SIZE 0xC0
+#define DEFAULT_COOKIE 0xBB40E64E
 #else
 #error "the load configuration is written for x86 and x64 only"
 #endif
@@ -59,6 +63,32 @@ guard_dispatch_icall_nop:
         jmp *%rax
 #endif
 
+// The guard of clang's stack protection (-fstack-protector-strong): every
+// protected function puts it on its stack on entry and compares it on return.
+// It is the load configuration's SecurityCookie, which the loader makes
+// random before any code of the image runs, where it holds the default: so
+// the file holds that well-known value and no run uses it, and no
+// cryptographic provider is loaded to make one (libssp, which the link leaves
+// out, did that with CryptGenRandom at every start). docs/WINDOWS.md says
+// what each loader does; tests/resources/check-hardening reads the file and
+// the end-to-end tests read the running value.
+        .data
+        .p2align 3
+        .globl C_NAME(__stack_chk_guard)
+C_NAME(__stack_chk_guard):
+        ADDRESS DEFAULT_COOKIE
+
+// Called by a protected function whose guard on the stack was overwritten.
+// Ends the process as MSVC's own check does, with __fastfail: Windows raises
+// no exception, runs no handler, unwinds nothing and returns nowhere, so
+// nothing on the overwritten stack is used; the status is
+// STATUS_STACK_BUFFER_OVERRUN (0xC0000409).
+        .text
+        .globl C_NAME(__stack_chk_fail)
+C_NAME(__stack_chk_fail):
+        movl $2, %ecx                   // FAST_FAIL_STACK_COOKIE_CHECK_FAILURE
+        int $0x29                       // __fastfail
+
         .section .rdata, "dr"
         .p2align 3
         .globl C_NAME(_load_config_used)
@@ -79,11 +109,7 @@ C_NAME(_load_config_used):
 #endif
         .short 0, 0                     // CSDVersion, DependentLoadFlags
         ADDRESS 0                       // EditList
-        // SecurityCookie: the cookie that the loader makes random, for code
-        // compiled with MSVC's /GS. The runtime has none: clang's and GCC's
-        // stack protection use libssp's __stack_chk_guard, which libssp makes
-        // random itself when the program starts.
-        ADDRESS 0
+        ADDRESS C_NAME(__stack_chk_guard)   // SecurityCookie
         // SEHandlerTable, SEHandlerCount: no handler is allowed. The 32-bit
         // image says so with its NO_SEH flag; its code unwinds with DWARF
         // tables and installs no exception handler frame.

@@ -134,6 +134,33 @@ const char* OnOff(DWORD bit) { return bit != 0 ? "on" : "off"; }
 // configuration and table: only the running launcher can tell. The shadow
 // stack takes a processor with CET and Windows 10 2004 or later besides, so it
 // is reported, not required.
+// The stack protection's guard is the SecurityCookie, whose default value in
+// the file the loader replaces before the launcher's code runs
+// (src/image/loadConfig.S): two runs read different values, neither the file's.
+TEST(UsageMitigations, RunningLauncherHasARandomStackCookie) {
+    const std::optional<ImageCookie> cookie = SecurityCookieOf(LauncherPath());
+    ASSERT_TRUE(cookie.has_value()) << "no SecurityCookie in the load configuration of " << Narrow(LauncherPath());
+    std::vector<unsigned long long> running;
+    for (int run = 0; run < 2; ++run) {
+        LauncherRun launcher{RunOptions()};
+        ASSERT_TRUE(launcher.started()) << "error " << launcher.startError();
+        const HWND box = launcher.WaitForWindow();
+        ASSERT_NE(box, nullptr) << "the usage did not show";
+        const std::optional<unsigned long long> value = RunningCookie(launcher.pid(), *cookie);
+        PressOk(box);
+        EXPECT_TRUE(WaitUntilGone(box));
+        EXPECT_EQ(launcher.WaitForExit(), std::optional<DWORD>(kExitDone));
+        ASSERT_TRUE(value.has_value()) << "the running launcher's cookie could not be read (error " << GetLastError()
+                                       << ")";
+        running.push_back(*value);
+    }
+    std::printf("[ figures ] stack cookie of %s: 0x%llX in the file, 0x%llX and 0x%llX running\n",
+                Narrow(LauncherPath()).c_str(), cookie->fileValue, running[0], running[1]);
+    EXPECT_NE(running[0], cookie->fileValue) << "the loader left the file's cookie in place";
+    EXPECT_NE(running[1], cookie->fileValue) << "the loader left the file's cookie in place";
+    EXPECT_NE(running[0], running[1]) << "two runs had the same cookie";
+}
+
 TEST(UsageMitigations, RunningLauncherHasControlFlowGuard) {
     if (OnWine()) {
         GTEST_SKIP()

@@ -354,6 +354,106 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     }
 }
 
+namespace {
+
+// A little-endian value of SIZE bytes at OFFSET in BYTES, if they hold it.
+std::optional<unsigned long long> ValueAt(const std::string& bytes, size_t offset, size_t size) {
+    if (offset > bytes.size() || bytes.size() - offset < size) {
+        return std::nullopt;
+    }
+    unsigned long long value = 0;
+    for (size_t index = size; index > 0; --index) {
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + index - 1]);
+    }
+    return value;
+}
+
+}  // namespace
+
+std::optional<ImageCookie> SecurityCookieOf(const std::wstring& imagePath) {
+    const std::optional<std::string> file = ReadWholeFile(imagePath);
+    if (!file) {
+        return std::nullopt;
+    }
+    const auto at = [&](size_t offset, size_t size) { return ValueAt(*file, offset, size); };
+    const auto headers = at(offsetof(IMAGE_DOS_HEADER, e_lfanew), 4);
+    if (!headers) {
+        return std::nullopt;
+    }
+    const size_t fileHeader = static_cast<size_t>(*headers) + 4;
+    const size_t optional = fileHeader + sizeof(IMAGE_FILE_HEADER);
+    const auto magic = at(optional, 2);
+    const auto sections = at(fileHeader + offsetof(IMAGE_FILE_HEADER, NumberOfSections), 2);
+    const auto optionalSize = at(fileHeader + offsetof(IMAGE_FILE_HEADER, SizeOfOptionalHeader), 2);
+    if (!magic || !sections || !optionalSize ||
+        (*magic != IMAGE_NT_OPTIONAL_HDR64_MAGIC && *magic != IMAGE_NT_OPTIONAL_HDR32_MAGIC)) {
+        return std::nullopt;
+    }
+    const bool wide = *magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC;
+    const DWORD width = wide ? 8 : 4;
+    const auto imageBase = wide ? at(optional + offsetof(IMAGE_OPTIONAL_HEADER64, ImageBase), 8)
+                                : at(optional + offsetof(IMAGE_OPTIONAL_HEADER32, ImageBase), 4);
+    const size_t directories = optional + (wide ? offsetof(IMAGE_OPTIONAL_HEADER64, DataDirectory)
+                                                : offsetof(IMAGE_OPTIONAL_HEADER32, DataDirectory));
+    const auto configRva = at(directories + IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG * sizeof(IMAGE_DATA_DIRECTORY), 4);
+    if (!imageBase || !configRva || *configRva == 0) {
+        return std::nullopt;
+    }
+    // Where an address of the image is in the file, through the section that holds it.
+    const size_t table = optional + static_cast<size_t>(*optionalSize);
+    const auto fileOffset = [&](unsigned long long rva) -> std::optional<size_t> {
+        for (size_t index = 0; index < *sections; ++index) {
+            const size_t section = table + index * sizeof(IMAGE_SECTION_HEADER);
+            const auto start = at(section + offsetof(IMAGE_SECTION_HEADER, VirtualAddress), 4);
+            const auto size = at(section + offsetof(IMAGE_SECTION_HEADER, SizeOfRawData), 4);
+            const auto raw = at(section + offsetof(IMAGE_SECTION_HEADER, PointerToRawData), 4);
+            if (start && size && raw && rva >= *start && rva - *start < *size) {
+                return static_cast<size_t>(*raw + (rva - *start));
+            }
+        }
+        return std::nullopt;
+    };
+    const auto config = fileOffset(*configRva);
+    const size_t cookieField = wide ? offsetof(IMAGE_LOAD_CONFIG_DIRECTORY64, SecurityCookie)
+                                    : offsetof(IMAGE_LOAD_CONFIG_DIRECTORY32, SecurityCookie);
+    const auto configSize = config ? at(*config, 4) : std::nullopt;
+    if (!configSize || *configSize < cookieField + width) {
+        return std::nullopt;
+    }
+    const auto cookie = at(*config + cookieField, width);
+    if (!cookie || *cookie <= *imageBase) {
+        return std::nullopt;
+    }
+    const unsigned long long rva = *cookie - *imageBase;
+    const auto valueOffset = fileOffset(rva);
+    const auto value = valueOffset ? at(*valueOffset, width) : std::nullopt;
+    if (!value) {
+        return std::nullopt;
+    }
+    return ImageCookie{static_cast<DWORD>(rva), width, *value};
+}
+
+std::optional<unsigned long long> RunningCookie(DWORD pid, const ImageCookie& cookie) {
+    using EnumModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
+    const auto enumModules = LoadedFunction<EnumModules>(L"kernel32.dll", "K32EnumProcessModules");
+    const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
+    if (process == nullptr) {
+        return std::nullopt;
+    }
+    std::optional<unsigned long long> value;
+    HMODULE first = nullptr;
+    DWORD needed = 0;
+    unsigned char bytes[8] = {};
+    SIZE_T read = 0;
+    if (enumModules != nullptr && enumModules(process, &first, sizeof(first), &needed) && first != nullptr &&
+        ReadProcessMemory(process, reinterpret_cast<const BYTE*>(first) + cookie.rva, bytes, cookie.size, &read) &&
+        read == cookie.size) {
+        value = ValueAt(std::string(reinterpret_cast<const char*>(bytes), cookie.size), 0, cookie.size);
+    }
+    CloseHandle(process);
+    return value;
+}
+
 std::optional<std::string> ReadWholeFile(const std::wstring& path) {
     const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                                     OPEN_EXISTING, 0, nullptr);

@@ -57,6 +57,18 @@ Function LoadedFunction(const wchar_t* module, const char* name) {
     return loaded == nullptr ? nullptr
                              : reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)));
 }
+// The guard of an image's stack protection, the load configuration's
+// SecurityCookie: where it is, relative to the image's base, its size (that
+// of an address of the image) and the value that the file holds there.
+struct ImageCookie {
+    DWORD rva = 0;
+    DWORD size = 0;
+    unsigned long long fileValue = 0;
+};
+// Read from the file; nothing where it has no load configuration or no cookie.
+std::optional<ImageCookie> SecurityCookieOf(const std::wstring& imagePath);
+// The cookie's value in a running process of that image, its first module.
+std::optional<unsigned long long> RunningCookie(DWORD pid, const ImageCookie& cookie);
 // The major number of Wine's version (at least 1 under Wine); 0 outside Wine.
 int WineMajorVersion();
 // Whether this process, and the launcher it starts, may name a new window

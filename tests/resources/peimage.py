@@ -165,6 +165,14 @@ class Image:
     def flag(self, bit):
         return bool(self.dll_characteristics & bit)
 
+    def instructions(self, address, count):
+        """The first COUNT instructions at ADDRESS, as llvm-objdump writes them, blanks made single."""
+        start = re.search(rf"^\s*{address:x}:", self.code, re.M)
+        if not start:
+            return []
+        lines = self.code[start.start():].splitlines()[:count]
+        return [" ".join(line.split(":", 1)[1].split()) for line in lines]
+
     def calls_to(self, rva):
         target = f"{self.image_base + rva:x}"
         return len(re.findall(rf"\bcall[lq]?\s+0x0*{target}\b", self.code))
