@@ -15,6 +15,9 @@
 // - the functions that the runtime and GCC's C++ library register with
 //   atexit, which msvcrt.dll calls at exit.
 //
+// The first of them also makes the stack protection's guard random where the
+// loader left it at the value in the file (see RandomiseGuardLeftAtDefault).
+//
 // Here a function of ours, a valid target, stands in front of each kind and
 // calls the runtime's functions as before, without the guard's check. Linked
 // only into the clang builds for MinGW-w64 (CMakeLists.txt), with the linker's
@@ -53,6 +56,9 @@ void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved);
 extern "C" {
 // The runtime's end of the TLS callback list (.CRT$XLZ), by the runtime's name.
 extern PIMAGE_TLS_CALLBACK __xl_z;  // NOLINT(bugprone-reserved-identifier)
+// The guard of the stack protection, the load configuration's SecurityCookie
+// (loadConfig.S).
+extern std::uintptr_t __stack_chk_guard;  // NOLINT(bugprone-reserved-identifier)
 
 // The loader calls the callbacks that the sections .CRT$XLA to .CRT$XLZ hold,
 // in the order of the section names, from the runtime's start marker in
@@ -78,8 +84,46 @@ PVOID WINAPI __wrap_AddVectoredExceptionHandler(ULONG first, PVECTORED_EXCEPTION
 
 namespace {
 
+// The value of the guard in the file, which a loader that initialises the
+// image's cookie replaces before any of its code runs (loadConfig.S).
+#if defined(_WIN64)
+constexpr std::uintptr_t defaultGuard = 0x00002B992DDFA232;
+#else
+constexpr std::uintptr_t defaultGuard = 0xBB40E64E;
+#endif
+
+using GenerateRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+
+// Where the loader has not made the guard random, every run would share the
+// well-known value of the file, and the guard would be no secret. Microsoft
+// does not document that Windows' loader initialises an executable's cookie,
+// so here it is done where the loader did not: with RtlGenRandom, which
+// advapi32.dll exports as SystemFunction036 and which loads no cryptographic
+// provider. The launcher imports advapi32.dll anyway; another image that
+// links this loads it from System32. It runs first of all, before any
+// protected function has put the old value on its stack, and puts nothing of
+// its own there.
+[[gnu::no_stack_protector]] LAUNCHER_UNCHECKED_CALLS void RandomiseGuardLeftAtDefault() {
+    if (__stack_chk_guard != defaultGuard) {
+        return;
+    }
+    HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+    if (advapi == nullptr) {
+        advapi = LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    }
+    const auto generate = advapi == nullptr ? nullptr
+                                            : reinterpret_cast<GenerateRandom>(reinterpret_cast<void (*)()>(
+                                                  GetProcAddress(advapi, "SystemFunction036")));
+    if (generate != nullptr) {
+        generate(&__stack_chk_guard, sizeof __stack_chk_guard);
+    }
+}
+
 // The runtime's callbacks follow ours.
 LAUNCHER_UNCHECKED_CALLS void NTAPI RunRuntimeTlsCallbacks(PVOID module, DWORD reason, PVOID reserved) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        RandomiseGuardLeftAtDefault();
+    }
     const auto end = reinterpret_cast<std::uintptr_t>(&__xl_z);
     for (auto entry = reinterpret_cast<std::uintptr_t>(&launcherTlsCallbacks[2]); entry < end;
          entry += sizeof(PIMAGE_TLS_CALLBACK)) {

@@ -156,8 +156,8 @@ TEST(UsageMitigations, RunningLauncherHasARandomStackCookie) {
     }
     std::printf("[ figures ] stack cookie of %s: 0x%llX in the file, 0x%llX and 0x%llX running\n",
                 Narrow(LauncherPath()).c_str(), cookie->fileValue, running[0], running[1]);
-    EXPECT_NE(running[0], cookie->fileValue) << "the loader left the file's cookie in place";
-    EXPECT_NE(running[1], cookie->fileValue) << "the loader left the file's cookie in place";
+    EXPECT_NE(running[0], cookie->fileValue) << "the file's cookie was left in place";
+    EXPECT_NE(running[1], cookie->fileValue) << "the file's cookie was left in place";
     EXPECT_NE(running[0], running[1]) << "two runs had the same cookie";
 }
 

@@ -16,6 +16,8 @@
 #include <excpt.h>
 #include <windows.h>
 
+#include <cstddef>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -111,19 +113,30 @@ int OverrunChild() {
     return 0;
 }
 
-// Runs this program with "overrun-child", its output into a pipe, and reports
-// how it ended and what it printed.
-int Overrunning() {
+struct ChildRun {
+    bool started = false;
+    DWORD status = 0;
+    std::string output;
+};
+
+std::wstring ThisProgram() {
+    wchar_t path[MAX_PATH];
+    GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return path;
+}
+
+// Runs the program with the mode, its output into a pipe: how it ended and
+// what it printed.
+ChildRun RunChild(const std::wstring& path, const wchar_t* mode) {
+    ChildRun run;
     SECURITY_ATTRIBUTES inherited{sizeof(inherited), nullptr, TRUE};
     HANDLE readEnd = nullptr;
     HANDLE writeEnd = nullptr;
     if (!CreatePipe(&readEnd, &writeEnd, &inherited, 0) || !SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0)) {
         Say("CreatePipe failed");
-        return 1;
+        return run;
     }
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring commandLine = L"\"" + std::wstring(path) + L"\" overrun-child";
+    std::wstring commandLine = L"\"" + path + L"\" " + mode;
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESTDHANDLES;
@@ -131,30 +144,132 @@ int Overrunning() {
     startup.hStdError = writeEnd;
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     PROCESS_INFORMATION child{};
-    const BOOL started =
-        CreateProcessW(path, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &child);
+    run.started = CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                 &startup, &child) != FALSE;
     CloseHandle(writeEnd);
-    if (!started) {
+    if (!run.started) {
         std::printf("CreateProcess failed: %lu\n", GetLastError());
-        return 1;
+        CloseHandle(readEnd);
+        return run;
     }
-    std::string output;
     char chunk[256];
     DWORD got = 0;
     while (ReadFile(readEnd, chunk, sizeof(chunk), &got, nullptr) && got > 0) {
-        output.append(chunk, got);
+        run.output.append(chunk, got);
     }
     CloseHandle(readEnd);
     WaitForSingleObject(child.hProcess, INFINITE);
-    DWORD status = 0;
-    GetExitCodeProcess(child.hProcess, &status);
+    GetExitCodeProcess(child.hProcess, &run.status);
     CloseHandle(child.hThread);
     CloseHandle(child.hProcess);
-    std::erase(output, '\r');
-    std::printf("overrun: the child ended with 0x%08lX after printing:\n%s", status, output.c_str());
-    const bool ended = status == STATUS_STACK_BUFFER_OVERRUN && output == "overrun: overrunning\n";
+    std::erase(run.output, '\r');
+    return run;
+}
+
+// Runs this program with "overrun-child" and reports how it ended and what it
+// printed.
+int Overrunning() {
+    const ChildRun run = RunChild(ThisProgram(), L"overrun-child");
+    if (!run.started) {
+        return 1;
+    }
+    std::printf("overrun: the child ended with 0x%08lX after printing:\n%s", run.status, run.output.c_str());
+    const bool ended = run.status == STATUS_STACK_BUFFER_OVERRUN && run.output == "overrun: overrunning\n";
     std::puts(ended ? "overrun: ended at once" : "overrun: did not end at once");
     return ended ? 0 : 1;
+}
+
+// The guard of the stack protection, the load configuration's SecurityCookie
+// (src/image/loadConfig.S), and the value that the file holds there.
+extern "C" std::uintptr_t __stack_chk_guard;  // NOLINT(bugprone-reserved-identifier)
+#if defined(_WIN64)
+constexpr std::uintptr_t kFileGuard = 0x00002B992DDFA232;
+#else
+constexpr std::uintptr_t kFileGuard = 0xBB40E64E;
+#endif
+
+// A copy of this program whose load configuration names another cookie, a
+// value that is not the default, so that the loader leaves the guard as the
+// file has it: as a Windows that does not initialise an executable's cookie
+// would. Empty when the copy cannot be made.
+std::wstring CopyWithoutLoaderCookie() {
+    const std::wstring path = ThisProgram();
+    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    std::string image(GetFileSize(file, nullptr), '\0');
+    DWORD got = 0;
+    const bool read =
+        ReadFile(file, image.data(), static_cast<DWORD>(image.size()), &got, nullptr) && got == image.size();
+    CloseHandle(file);
+    const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+    const auto* headers =
+        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    const IMAGE_DATA_DIRECTORY& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
+    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers);
+    std::size_t fileOffset = 0;
+    for (WORD index = 0; index < headers->FileHeader.NumberOfSections; ++index, ++section) {
+        if (directory.VirtualAddress >= section->VirtualAddress &&
+            directory.VirtualAddress < section->VirtualAddress + section->Misc.VirtualSize) {
+            fileOffset = directory.VirtualAddress - section->VirtualAddress + section->PointerToRawData;
+        }
+    }
+    const std::size_t field = fileOffset + offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, SecurityCookie);
+    if (!read || fileOffset == 0 || field + sizeof(std::uintptr_t) > image.size()) {
+        return {};
+    }
+    // The load configuration's own address: its first bytes, its size and
+    // time stamp, are no default cookie.
+    const std::uintptr_t elsewhere = headers->OptionalHeader.ImageBase + directory.VirtualAddress;
+    std::memcpy(image.data() + field, &elsewhere, sizeof elsewhere);
+    const std::wstring copy = path.substr(0, path.find_last_of(L'.')) + L"-nocookie.exe";
+    const HANDLE out = CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (out == INVALID_HANDLE_VALUE) {
+        return {};
+    }
+    DWORD written = 0;
+    const bool wrote =
+        WriteFile(out, image.data(), static_cast<DWORD>(image.size()), &written, nullptr) && written == image.size();
+    CloseHandle(out);
+    return wrote ? copy : std::wstring();
+}
+
+// The guard that a run of the program had, as it printed it; 0 when none.
+std::uintptr_t GuardOf(const std::wstring& path) {
+    const ChildRun run = RunChild(path, L"guard-child");
+    unsigned long long value = 0;
+    return run.started && run.status == 0 && std::sscanf(run.output.c_str(), "guard: %llx", &value) == 1
+               ? static_cast<std::uintptr_t>(value)
+               : 0;
+}
+
+// Two runs as built, where the loader makes the guard random, and two runs of
+// the copy, where it does not and the first TLS callback must: none the
+// file's, and the callback's differ from each other and from the loader's.
+// Whether the loader's differ from each other is the end-to-end tests' to
+// see, in runs of the launcher seconds apart: Wine seeds its generator with
+// the tick count and the process id, which two runs started within the same
+// few milliseconds can share (seen with 32-bit runs).
+int Guards() {
+    const std::wstring copy = CopyWithoutLoaderCookie();
+    if (copy.empty()) {
+        Say("guard: the copy could not be made");
+        return 1;
+    }
+    const std::uintptr_t values[] = {GuardOf(ThisProgram()), GuardOf(ThisProgram()), GuardOf(copy), GuardOf(copy)};
+    DeleteFileW(copy.c_str());
+    bool random = true;
+    for (std::size_t index = 0; index < 4; ++index) {
+        std::printf("guard: %s run %zu: 0x%llX\n", index < 2 ? "as built" : "without the loader's", index % 2 + 1,
+                    static_cast<unsigned long long>(values[index]));
+        for (std::size_t other = 2; other < 4; ++other) {
+            random = random && (other == index || values[other] != values[index]);
+        }
+        random = random && values[index] != 0 && values[index] != kFileGuard;
+    }
+    std::puts(random ? "guard: random in every run" : "guard: not random in every run");
+    return random ? 0 : 1;
 }
 
 }  // namespace
@@ -165,6 +280,13 @@ int main(int argc, char** argv) {
     }
     if (argc > 1 && std::strcmp(argv[1], "overrun-child") == 0) {
         return OverrunChild();
+    }
+    if (argc > 1 && std::strcmp(argv[1], "guard") == 0) {
+        return Guards();
+    }
+    if (argc > 1 && std::strcmp(argv[1], "guard-child") == 0) {
+        std::printf("guard: %llx\n", static_cast<unsigned long long>(__stack_chk_guard));
+        return 0;
     }
     std::printf("arguments: %d, %s\n", argc, argc > 1 ? argv[1] : "none");
     // Should the exception go unhandled, the process says so and ends at once
