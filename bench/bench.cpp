@@ -249,9 +249,11 @@ void LaunchBenchmark(Channel& channel, int warmup, int runs, const std::wstring&
     ratios("medians:", &Stats::median);
     ratios("p25:", &Stats::p25);
     ratios("minima:", &Stats::min);
+    // The launcher's own work beyond the floor's is a few system calls and
+    // loads no DLL that the floor does not (docs/PERFORMANCE.md).
     const double toConformant = stats[0].median / stats[1].median;
-    std::printf("  target, at most 1.05 x the conformant floor (ratio of medians): %s\n",
-                toConformant <= 1.05 ? "met" : "not met");
+    std::printf("  target, at most 1.02 x the conformant floor (ratio of medians): %s\n",
+                toConformant <= 1.02 ? "met" : "not met");
 
     std::printf("\nStart-up steps, floorSteps (ms, %d rounds)\n", runs);
     PrintHeader("step");
