@@ -103,7 +103,7 @@ using GenerateRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
 // links this loads it from System32. It runs first of all, before any
 // protected function has put the old value on its stack, and puts nothing of
 // its own there.
-[[gnu::no_stack_protector]] LAUNCHER_UNCHECKED_CALLS void RandomiseGuardLeftAtDefault() {
+LAUNCHER_UNCHECKED_CALLS __attribute__((no_stack_protector)) void RandomiseGuardLeftAtDefault() {
     if (__stack_chk_guard != defaultGuard) {
         return;
     }
