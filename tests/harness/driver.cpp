@@ -430,7 +430,7 @@ std::optional<ImageCookie> SecurityCookieOf(const std::wstring& imagePath) {
     if (!value) {
         return std::nullopt;
     }
-    return ImageCookie{static_cast<DWORD>(rva), width, *value};
+    return ImageCookie{static_cast<DWORD>(rva), width, *value, *config + cookieField};
 }
 
 std::optional<unsigned long long> RunningCookie(DWORD pid, const ImageCookie& cookie) {

@@ -59,11 +59,13 @@ Function LoadedFunction(const wchar_t* module, const char* name) {
 }
 // The guard of an image's stack protection, the load configuration's
 // SecurityCookie: where it is, relative to the image's base, its size (that
-// of an address of the image) and the value that the file holds there.
+// of an address of the image), the value that the file holds there, and where
+// in the file the load configuration names it.
 struct ImageCookie {
     DWORD rva = 0;
     DWORD size = 0;
     unsigned long long fileValue = 0;
+    size_t fieldOffset = 0;
 };
 // Read from the file; nothing where it has no load configuration or no cookie.
 std::optional<ImageCookie> SecurityCookieOf(const std::wstring& imagePath);

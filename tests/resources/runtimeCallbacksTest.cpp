@@ -13,6 +13,8 @@
 // and expects that process to end with STATUS_STACK_BUFFER_OVERRUN and to have
 // run nothing after the overrun: no exit function, no static destructor, no
 // vectored handler and no unhandled-exception filter, which would print.
+#include "driver.h"
+
 #include <excpt.h>
 #include <windows.h>
 
@@ -22,6 +24,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <cwchar>
+#include <optional>
 #include <string>
 
 namespace {
@@ -180,59 +183,27 @@ int Overrunning() {
 }
 
 // The guard of the stack protection, the load configuration's SecurityCookie
-// (src/image/loadConfig.S), and the value that the file holds there.
+// (src/image/loadConfig.S).
 extern "C" std::uintptr_t __stack_chk_guard;  // NOLINT(bugprone-reserved-identifier)
-#if defined(_WIN64)
-constexpr std::uintptr_t kFileGuard = 0x00002B992DDFA232;
-#else
-constexpr std::uintptr_t kFileGuard = 0xBB40E64E;
-#endif
 
-// A copy of this program whose load configuration names another cookie, a
-// value that is not the default, so that the loader leaves the guard as the
-// file has it: as a Windows that does not initialise an executable's cookie
-// would. Empty when the copy cannot be made.
+// A copy of this program whose load configuration names another cookie, the
+// image's first bytes, which are no default cookie, so that the loader leaves
+// the guard as the file has it: as a Windows that does not initialise an
+// executable's cookie would. Empty when the copy cannot be made.
 std::wstring CopyWithoutLoaderCookie() {
     const std::wstring path = ThisProgram();
-    const HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const std::optional<harness::ImageCookie> cookie = harness::SecurityCookieOf(path);
+    std::optional<std::string> image = harness::ReadWholeFile(path);
+    if (!cookie || !image || cookie->fieldOffset + cookie->size > image->size()) {
         return {};
     }
-    std::string image(GetFileSize(file, nullptr), '\0');
-    DWORD got = 0;
-    const bool read =
-        ReadFile(file, image.data(), static_cast<DWORD>(image.size()), &got, nullptr) && got == image.size();
-    CloseHandle(file);
-    const auto* base = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
-    const auto* headers =
-        reinterpret_cast<const IMAGE_NT_HEADERS*>(base + reinterpret_cast<const IMAGE_DOS_HEADER*>(base)->e_lfanew);
-    const IMAGE_DATA_DIRECTORY& directory = headers->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_LOAD_CONFIG];
-    const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(headers);
-    std::size_t fileOffset = 0;
-    for (WORD index = 0; index < headers->FileHeader.NumberOfSections; ++index, ++section) {
-        if (directory.VirtualAddress >= section->VirtualAddress &&
-            directory.VirtualAddress < section->VirtualAddress + section->Misc.VirtualSize) {
-            fileOffset = directory.VirtualAddress - section->VirtualAddress + section->PointerToRawData;
-        }
-    }
-    const std::size_t field = fileOffset + offsetof(IMAGE_LOAD_CONFIG_DIRECTORY, SecurityCookie);
-    if (!read || fileOffset == 0 || field + sizeof(std::uintptr_t) > image.size()) {
-        return {};
-    }
-    // The load configuration's own address: its first bytes, its size and
-    // time stamp, are no default cookie.
-    const std::uintptr_t elsewhere = headers->OptionalHeader.ImageBase + directory.VirtualAddress;
-    std::memcpy(image.data() + field, &elsewhere, sizeof elsewhere);
+    // The field holds the cookie's address: the image's base plus its RVA.
+    unsigned long long address = 0;
+    std::memcpy(&address, image->data() + cookie->fieldOffset, cookie->size);
+    const unsigned long long base = address - cookie->rva;
+    std::memcpy(image->data() + cookie->fieldOffset, &base, cookie->size);
     const std::wstring copy = path.substr(0, path.find_last_of(L'.')) + L"-nocookie.exe";
-    const HANDLE out = CreateFileW(copy.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (out == INVALID_HANDLE_VALUE) {
-        return {};
-    }
-    DWORD written = 0;
-    const bool wrote =
-        WriteFile(out, image.data(), static_cast<DWORD>(image.size()), &written, nullptr) && written == image.size();
-    CloseHandle(out);
-    return wrote ? copy : std::wstring();
+    return harness::WriteWholeFile(copy, *image) ? copy : std::wstring();
 }
 
 // The guard that a run of the program had, as it printed it; 0 when none.
@@ -252,8 +223,9 @@ std::uintptr_t GuardOf(const std::wstring& path) {
 // the tick count and the process id, which two runs started within the same
 // few milliseconds can share (seen with 32-bit runs).
 int Guards() {
+    const std::optional<harness::ImageCookie> cookie = harness::SecurityCookieOf(ThisProgram());
     const std::wstring copy = CopyWithoutLoaderCookie();
-    if (copy.empty()) {
+    if (!cookie || copy.empty()) {
         Say("guard: the copy could not be made");
         return 1;
     }
@@ -266,7 +238,7 @@ int Guards() {
         for (std::size_t other = 2; other < 4; ++other) {
             random = random && (other == index || values[other] != values[index]);
         }
-        random = random && values[index] != 0 && values[index] != kFileGuard;
+        random = random && values[index] != 0 && values[index] != cookie->fileValue;
     }
     std::puts(random ? "guard: random in every run" : "guard: not random in every run");
     return random ? 0 : 1;
