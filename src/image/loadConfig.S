@@ -16,21 +16,19 @@
 // --guard-cf: the tables' addresses, and as absolute symbols, whose address is
 // the value, the tables' lengths and the flags that say what the image holds.
 
-// DEFAULT_COOKIE is the value that Windows' loader recognises in an image's
-// SecurityCookie and replaces (below).
+#include "securityCookie.h"
+
 #if defined(__x86_64__)
 #define C_NAME(name) name
 #define ADDRESS .quad
 #define ADDRESS_ALIGNMENT 8
 #define LOAD_CONFIG_SIZE 0x140
-#define DEFAULT_COOKIE 0x00002B992DDFA232
 #elif defined(__i386__)
 // 32-bit C names carry a leading underscore.
 #define C_NAME(name) _##name
 #define ADDRESS .long
 #define ADDRESS_ALIGNMENT 4
 #define LOAD_CONFIG_SIZE 0xC0
-#define DEFAULT_COOKIE 0xBB40E64E
 #else
 #error "the load configuration is written for x86 and x64 only"
 #endif
@@ -76,7 +74,7 @@ guard_dispatch_icall_nop:
         .p2align 3
         .globl C_NAME(__stack_chk_guard)
 C_NAME(__stack_chk_guard):
-        ADDRESS DEFAULT_COOKIE
+        ADDRESS LAUNCHER_DEFAULT_SECURITY_COOKIE
 
 // Called by a protected function whose guard on the stack was overwritten.
 // Ends the process as MSVC's own check does, with __fastfail: Windows raises

@@ -27,6 +27,7 @@
 // of its calls, for any function that Windows would call and the table does
 // not list.
 #include "base.h"
+#include "securityCookie.h"
 
 #include <windows.h>
 
@@ -84,14 +85,6 @@ PVOID WINAPI __wrap_AddVectoredExceptionHandler(ULONG first, PVECTORED_EXCEPTION
 
 namespace {
 
-// The value of the guard in the file, which a loader that initialises the
-// image's cookie replaces before any of its code runs (loadConfig.S).
-#if defined(_WIN64)
-constexpr std::uintptr_t defaultGuard = 0x00002B992DDFA232;
-#else
-constexpr std::uintptr_t defaultGuard = 0xBB40E64E;
-#endif
-
 using GenerateRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
 
 // Where the loader has not made the guard random, every run would share the
@@ -104,16 +97,13 @@ using GenerateRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
 // protected function has put the old value on its stack, and puts nothing of
 // its own there.
 LAUNCHER_UNCHECKED_CALLS __attribute__((no_stack_protector)) void RandomiseGuardLeftAtDefault() {
-    if (__stack_chk_guard != defaultGuard) {
+    if (__stack_chk_guard != LAUNCHER_DEFAULT_SECURITY_COOKIE) {
         return;
     }
-    HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
-    if (advapi == nullptr) {
-        advapi = LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (GetModuleHandleW(L"advapi32.dll") == nullptr) {
+        LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
-    const auto generate = advapi == nullptr ? nullptr
-                                            : reinterpret_cast<GenerateRandom>(reinterpret_cast<void (*)()>(
-                                                  GetProcAddress(advapi, "SystemFunction036")));
+    const auto generate = SystemFunction<GenerateRandom>(L"advapi32.dll", "SystemFunction036");
     if (generate != nullptr) {
         generate(&__stack_chk_guard, sizeof __stack_chk_guard);
     }

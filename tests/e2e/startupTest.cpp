@@ -129,14 +129,10 @@ RTL_OSVERSIONINFOW KernelVersion() {
 
 const char* OnOff(DWORD bit) { return bit != 0 ? "on" : "off"; }
 
-// The image asks for Control Flow Guard (CMakeLists.txt), but Windows turns it
-// on for the process only when the image also carries the guard's load
-// configuration and table: only the running launcher can tell. The shadow
-// stack takes a processor with CET and Windows 10 2004 or later besides, so it
-// is reported, not required.
 // The stack protection's guard is the SecurityCookie, whose default value in
-// the file the loader replaces before the launcher's code runs
-// (src/image/loadConfig.S): two runs read different values, neither the file's.
+// the file the loader (or else the first TLS callback) replaces before the
+// launcher's code runs (src/image/loadConfig.S): two runs read different
+// values, neither the file's.
 TEST(UsageMitigations, RunningLauncherHasARandomStackCookie) {
     const std::optional<ImageCookie> cookie = SecurityCookieOf(LauncherPath());
     ASSERT_TRUE(cookie.has_value()) << "no SecurityCookie in the load configuration of " << Narrow(LauncherPath());
@@ -161,6 +157,11 @@ TEST(UsageMitigations, RunningLauncherHasARandomStackCookie) {
     EXPECT_NE(running[0], running[1]) << "two runs had the same cookie";
 }
 
+// The image asks for Control Flow Guard (CMakeLists.txt), but Windows turns it
+// on for the process only when the image also carries the guard's load
+// configuration and table: only the running launcher can tell. The shadow
+// stack takes a processor with CET and Windows 10 2004 or later besides, so it
+// is reported, not required.
 TEST(UsageMitigations, RunningLauncherHasControlFlowGuard) {
     if (OnWine()) {
         GTEST_SKIP()

@@ -32,18 +32,6 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
-std::wstring ModulePath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length < path.size()) {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
-
 void RemoveTree(const std::wstring& directory) {
     WIN32_FIND_DATAW found;
     const HANDLE search = FindFirstFileW((directory + L"\\*").c_str(), &found);
@@ -517,6 +505,18 @@ bool MayNameNewStation() {
     return read && elevation.TokenIsElevated != 0;
 }
 
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
 std::wstring ExeDirectory() {
     const std::wstring path = ModulePath();
     return path.substr(0, path.find_last_of(L"\\/") + 1);
@@ -868,12 +868,9 @@ void* FreeInBoth(HANDLE process, size_t size) {
         if (bothFree && std::min(hereEnd, thereEnd) - at >= size) {
             return address;
         }
-        uintptr_t next = std::min(hereEnd, thereEnd);
-        if (here.State != MEM_FREE && there.State == MEM_FREE) {
-            next = hereEnd;
-        } else if (there.State != MEM_FREE && here.State == MEM_FREE) {
-            next = thereEnd;
-        }
+        const uintptr_t next = here.State != MEM_FREE    ? hereEnd
+                               : there.State != MEM_FREE ? thereEnd
+                                                         : std::min(hereEnd, thereEnd);
         if (next <= at) {
             return nullptr;
         }
@@ -891,41 +888,32 @@ LRESULT AskWithData(HWND window, UINT message, WPARAM wParam, const void* data, 
     }
     // The address is free in both when it is looked for; another thread of
     // either may take it before the allocations do, so it is looked for again.
-    std::vector<void*> tried;
     void* shared = nullptr;
     for (int attempt = 0; attempt < 4 && shared == nullptr; ++attempt) {
         void* const free = FreeInBoth(process, size);
         if (free == nullptr) {
             break;
         }
-        void* const there = VirtualAllocEx(process, free, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
-        if (there == nullptr) {
-            continue;
-        }
-        if (VirtualAlloc(there, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) == there) {
-            shared = there;
-        } else {
-            tried.push_back(there);
+        shared = VirtualAllocEx(process, free, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+        if (shared != nullptr && VirtualAlloc(shared, size, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE) != shared) {
+            VirtualFreeEx(process, shared, 0, MEM_RELEASE);
+            shared = nullptr;
         }
     }
     LRESULT result = -1;
     if (shared != nullptr) {
         std::memcpy(shared, data, size);
-        bool mayStillBeRead = false;
-        if (WriteProcessMemory(process, shared, data, size, nullptr)) {
+        const bool written = WriteProcessMemory(process, shared, data, size, nullptr) != FALSE;
+        if (written) {
             result = Ask(window, message, wParam, reinterpret_cast<LPARAM>(shared));
-            // A message that timed out may still be delivered and read the
-            // copy there: then it stays for as long as that process lives.
-            // Here it can go, since a carried message was copied when sent.
-            mayStillBeRead = result == -1;
         }
+        // Here the copy can go, since a carried message was copied when sent.
+        // A message that timed out may still be delivered and read the copy
+        // there: then it stays for as long as that process lives.
         VirtualFree(shared, 0, MEM_RELEASE);
-        if (!mayStillBeRead) {
-            tried.push_back(shared);
+        if (!written || result != -1) {
+            VirtualFreeEx(process, shared, 0, MEM_RELEASE);
         }
-    }
-    for (void* there : tried) {
-        VirtualFreeEx(process, there, 0, MEM_RELEASE);
     }
     CloseHandle(process);
     return result;

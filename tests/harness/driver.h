@@ -82,6 +82,8 @@ bool MayNameNewStation();
 inline constexpr const char* kNeedsElevation =
     "naming a new window station takes an elevated process on Windows (Run as administrator)";
 
+// The full path of this program, however long.
+std::wstring ModulePath();
 // Where the test executable lies; Launcher.exe and probe.exe are built next to it.
 std::wstring ExeDirectory();
 // The Launcher.exe built next to the tests, or the one that the environment

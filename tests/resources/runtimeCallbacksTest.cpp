@@ -122,12 +122,6 @@ struct ChildRun {
     std::string output;
 };
 
-std::wstring ThisProgram() {
-    wchar_t path[MAX_PATH];
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return path;
-}
-
 // Runs the program with the mode, its output into a pipe: how it ended and
 // what it printed.
 ChildRun RunChild(const std::wstring& path, const wchar_t* mode) {
@@ -172,7 +166,7 @@ ChildRun RunChild(const std::wstring& path, const wchar_t* mode) {
 // Runs this program with "overrun-child" and reports how it ended and what it
 // printed.
 int Overrunning() {
-    const ChildRun run = RunChild(ThisProgram(), L"overrun-child");
+    const ChildRun run = RunChild(harness::ModulePath(), L"overrun-child");
     if (!run.started) {
         return 1;
     }
@@ -191,7 +185,7 @@ extern "C" std::uintptr_t __stack_chk_guard;  // NOLINT(bugprone-reserved-identi
 // the guard as the file has it: as a Windows that does not initialise an
 // executable's cookie would. Empty when the copy cannot be made.
 std::wstring CopyWithoutLoaderCookie() {
-    const std::wstring path = ThisProgram();
+    const std::wstring path = harness::ModulePath();
     const std::optional<harness::ImageCookie> cookie = harness::SecurityCookieOf(path);
     std::optional<std::string> image = harness::ReadWholeFile(path);
     if (!cookie || !image || cookie->fieldOffset + cookie->size > image->size()) {
@@ -223,13 +217,14 @@ std::uintptr_t GuardOf(const std::wstring& path) {
 // the tick count and the process id, which two runs started within the same
 // few milliseconds can share (seen with 32-bit runs).
 int Guards() {
-    const std::optional<harness::ImageCookie> cookie = harness::SecurityCookieOf(ThisProgram());
+    const std::optional<harness::ImageCookie> cookie = harness::SecurityCookieOf(harness::ModulePath());
     const std::wstring copy = CopyWithoutLoaderCookie();
     if (!cookie || copy.empty()) {
         Say("guard: the copy could not be made");
         return 1;
     }
-    const std::uintptr_t values[] = {GuardOf(ThisProgram()), GuardOf(ThisProgram()), GuardOf(copy), GuardOf(copy)};
+    const std::uintptr_t values[] = {GuardOf(harness::ModulePath()), GuardOf(harness::ModulePath()), GuardOf(copy),
+                                     GuardOf(copy)};
     DeleteFileW(copy.c_str());
     bool random = true;
     for (std::size_t index = 0; index < 4; ++index) {
