@@ -100,10 +100,13 @@ LAUNCHER_UNCHECKED_CALLS __attribute__((no_stack_protector)) void RandomiseGuard
     if (__stack_chk_guard != LAUNCHER_DEFAULT_SECURITY_COOKIE) {
         return;
     }
-    if (GetModuleHandleW(L"advapi32.dll") == nullptr) {
-        LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HMODULE advapi = GetModuleHandleW(L"advapi32.dll");
+    if (advapi == nullptr) {
+        advapi = LoadLibraryExW(L"advapi32.dll", nullptr, LOAD_LIBRARY_SEARCH_SYSTEM32);
     }
-    const auto generate = SystemFunction<GenerateRandom>(L"advapi32.dll", "SystemFunction036");
+    const auto generate = advapi == nullptr ? nullptr
+                                            : reinterpret_cast<GenerateRandom>(reinterpret_cast<void (*)()>(
+                                                  GetProcAddress(advapi, "SystemFunction036")));
     if (generate != nullptr) {
         generate(&__stack_chk_guard, sizeof __stack_chk_guard);
     }
