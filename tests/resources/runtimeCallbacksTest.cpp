@@ -213,9 +213,8 @@ std::uintptr_t GuardOf(const std::wstring& path) {
 // the copy, where it does not and the first TLS callback must: none the
 // file's, and the callback's differ from each other and from the loader's.
 // Whether the loader's differ from each other is the end-to-end tests' to
-// see, in runs of the launcher seconds apart: Wine seeds its generator with
-// the tick count and the process id, which two runs started within the same
-// few milliseconds can share (seen with 32-bit runs).
+// see, over as many runs as that takes: Wine's loader draws its value from
+// RtlRandom's table of 128 entries, so two of its runs may read one value.
 int Guards() {
     const std::optional<harness::ImageCookie> cookie = harness::SecurityCookieOf(harness::ModulePath());
     const std::wstring copy = CopyWithoutLoaderCookie();
