@@ -142,8 +142,7 @@ TEST(UsageMitigations, RunningLauncherHasARandomStackCookie) {
     const std::optional<ImageCookie> cookie = SecurityCookieOf(LauncherPath());
     ASSERT_TRUE(cookie.has_value()) << "no SecurityCookie in the load configuration of " << Narrow(LauncherPath());
     std::vector<unsigned long long> running;
-    std::string seen;
-    while (running.size() < kCookieRuns && (running.size() < 2 || running.back() == running.front())) {
+    while (running.size() < 2 || (running.back() == running.front() && running.size() < kCookieRuns)) {
         LauncherRun launcher{RunOptions()};
         ASSERT_TRUE(launcher.started()) << "error " << launcher.startError();
         const HWND box = launcher.WaitForWindow();
@@ -156,12 +155,13 @@ TEST(UsageMitigations, RunningLauncherHasARandomStackCookie) {
                                        << ")";
         EXPECT_NE(*value, cookie->fileValue) << "the file's cookie was left in place";
         running.push_back(*value);
-        char hex[24];
-        std::snprintf(hex, sizeof hex, " 0x%llX", *value);
-        seen += hex;
     }
-    std::printf("[ figures ] stack cookie of %s: 0x%llX in the file,%s running\n", Narrow(LauncherPath()).c_str(),
-                cookie->fileValue, seen.c_str());
+    std::printf("[ figures ] stack cookie of %s: 0x%llX in the file, running", Narrow(LauncherPath()).c_str(),
+                cookie->fileValue);
+    for (const unsigned long long value : running) {
+        std::printf(" 0x%llX", value);
+    }
+    std::printf("\n");
     EXPECT_NE(running.back(), running.front()) << running.size() << " runs had the same cookie";
 }
 
