@@ -10,6 +10,7 @@
 #include <oaidl.h>
 #include <oleacc.h>
 #include <oleauto.h>
+#include <psapi.h>
 #include <wtypes.h>
 
 #include <algorithm>
@@ -422,8 +423,14 @@ std::optional<ImageCookie> SecurityCookieOf(const std::wstring& imagePath) {
 }
 
 std::optional<unsigned long long> RunningCookie(DWORD pid, const ImageCookie& cookie) {
-    using EnumModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD);
-    const auto enumModules = LoadedFunction<EnumModules>(L"kernel32.dll", "K32EnumProcessModules");
+    // A 64-bit test reads a 32-bit launcher too (the release's x86 zip on
+    // Windows). Which modules of such a process the plain form lists is not
+    // documented; the Ex form is asked for the 32-bit ones, the launcher's
+    // image first among them ("LIST_MODULES_32BIT: List the 32-bit modules",
+    // Microsoft, "EnumProcessModulesEx").
+    using EnumModules = BOOL(WINAPI*)(HANDLE, HMODULE*, DWORD, LPDWORD, DWORD);
+    const auto enumModules = LoadedFunction<EnumModules>(L"kernel32.dll", "K32EnumProcessModulesEx");
+    const DWORD filter = cookie.size == 4 ? LIST_MODULES_32BIT : LIST_MODULES_DEFAULT;
     const HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, pid);
     if (process == nullptr) {
         return std::nullopt;
@@ -433,7 +440,7 @@ std::optional<unsigned long long> RunningCookie(DWORD pid, const ImageCookie& co
     DWORD needed = 0;
     unsigned char bytes[8] = {};
     SIZE_T read = 0;
-    if (enumModules != nullptr && enumModules(process, &first, sizeof(first), &needed) && first != nullptr &&
+    if (enumModules != nullptr && enumModules(process, &first, sizeof(first), &needed, filter) && first != nullptr &&
         ReadProcessMemory(process, reinterpret_cast<const BYTE*>(first) + cookie.rva, bytes, cookie.size, &read) &&
         read == cookie.size) {
         value = ValueAt(std::string(reinterpret_cast<const char*>(bytes), cookie.size), 0, cookie.size);
